@@ -1,0 +1,9 @@
+// The link's per-frame step: the dashboard keys, then reading and accumulating while it runs.
+#pragma once
+#include <cstdint>
+
+// Acts on Escape (quit), F1 (full-screen toggle) and S (start/stop), then, while the link runs,
+// reads the controller's lines and accumulates the frame. True while the link runs (the main
+// loop draws the next frame at once), false when idle (the main loop rests 10 ms).
+// Uses the window and key array kept by initDashboard.
+bool updateLink(uint32_t elapsedMs);

@@ -1,0 +1,33 @@
+// The byte transport of the controller link: a serial device opened exclusively, raw 9600 8N1,
+// reads that never wait, writes bounded by 100 ms + 100 ms per byte. Every failure shows its text
+// in the "Error" box and first closes the port and the capture log.
+#pragma once
+#include <cstdio>
+
+// Link state shared with the protocol and the capture log.
+extern int portHandle;          // file descriptor of the open port, -1 when none
+extern std::FILE* captureLog;   // open capture log, or nullptr
+
+// Opens and configures the device at portName, then opens the capture log (mode "w") under
+// logName; a log that cannot be created is silent. False when the port could not be opened or
+// configured (errno tells why; the caller reports it).
+bool openPort(const char* portName, const char* logName);
+
+// Closes the port and the capture log; safe when nothing is open.
+void closePort();
+
+// Sends text (without its NUL) with one bounded write. Reports failures; returns the count sent.
+int writeText(const char* text);
+
+// One read of at most maxCount bytes that never waits; 0 when nothing has arrived. A failure
+// (end of file or an error: the device went away) is reported and reads as 0.
+int readBytes(char* buffer, int maxCount);
+
+bool isPortClosed();
+
+// closePort, then the "Error" box with text.
+void showLinkError(const char* text);
+
+// showLinkError with "The selected COM port could not be opened" for a missing device, else the
+// system's text for errno ("Unknown error N" when it has none).
+void reportSystemError();

@@ -1,0 +1,11 @@
+// Where capture logs are written.
+#pragma once
+#include <cstddef>
+#include <ctime>
+
+// The fixed capture folder, "/var/tmp": like a Windows C:\TEMP it survives a reboot, where /tmp
+// is often emptied at boot, and a drive's record must not vanish with it. Never created here.
+const char* captureFolder();
+
+// "<folder>/kestro_original_<t>.log" with t as a signed 32-bit decimal number.
+void captureLogName(std::time_t now, char* name, std::size_t size);

@@ -1,0 +1,46 @@
+#include "platform/message_box.h"
+
+#include <cstdio>
+#include <gtk/gtk.h>
+
+namespace {
+ErrorBoxHook errorBoxHook = nullptr;
+
+void writeStandardErrorLine(const char* text) {
+    std::fputs("KestroView: Error: ", stderr);
+    for (const char* c = text; *c != '\0'; ++c) {
+        std::fputc(*c == '\n' ? ' ' : *c, stderr);
+    }
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+} // namespace
+
+bool desktopAvailable() {
+    static const bool available = gtk_init_check(nullptr, nullptr) != FALSE;
+    return available;
+}
+
+void setErrorBoxHook(ErrorBoxHook hook) { errorBoxHook = hook; }
+
+void showErrorBox(const char* text) {
+    writeStandardErrorLine(text);
+    if (errorBoxHook != nullptr) {
+        errorBoxHook(text);
+        return;
+    }
+    if (!desktopAvailable()) {
+        return;
+    }
+    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
+                                            GTK_BUTTONS_OK, "%s", text);
+    gtk_window_set_title(GTK_WINDOW(box), "Error");
+    gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
+    gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+    gtk_dialog_run(GTK_DIALOG(box));
+    gtk_widget_destroy(box);
+    // Let GTK unmap the dialog before the caller goes on (and maybe blocks in a serial drain).
+    while (gtk_events_pending()) {
+        gtk_main_iteration();
+    }
+}

@@ -1,0 +1,166 @@
+// The entry: program-wide state, the command-line words, the outer loop that re-creates the
+// window on a full-screen toggle, and the message-then-frame loop, all on one thread.
+#include "shell/app.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "dashboard/frame.h"
+#include "link/polling.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "shell/settings.h"
+
+int32_t running = 0;
+int32_t fullScreenWanted = 0;
+uint8_t debugMode = 0;
+uint8_t mwMode = 0;
+int32_t keyDown[256];
+AppInfo appInfo;
+GlWindow glWindow;
+
+namespace {
+int postToWindow(GlWindow& window, uint32_t type) {
+    SDL_Event event{};
+    event.type = type;
+    event.user.windowID = window.hwnd != nullptr ? SDL_GetWindowID(window.hwnd) : 0;
+    return SDL_PushEvent(&event) == 1 ? 1 : 0;
+}
+
+bool isQuitFor(const GlWindow& window, const SDL_Event& event) {
+    return event.type == quitEventType && event.user.windowID == SDL_GetWindowID(window.hwnd);
+}
+
+// Events are dispatched before any frame runs; a frame runs only when none is pending.
+void runMessageLoop(GlWindow& window) {
+    for (;;) {
+        SDL_Event event;
+        if (SDL_PollEvent(&event) != 0) {
+            if (isQuitFor(window, event)) {
+                return;
+            }
+            if (event.type != quitEventType) { // a stale quit of an earlier window is dropped
+                windowProc(window, event);
+            }
+            continue;
+        }
+        const uint32_t now = tickCount();
+        const bool busy = updateLink(now - window.lastTick);
+        window.lastTick = now;
+        if (window.visible != 0) {
+            drawDashboard();
+            SDL_GL_SwapWindow(window.hdc);
+        }
+        if (!busy) {
+            sleepMs(10);
+        }
+    }
+}
+
+void takeWindowParameters(GlWindow& window) {
+    window.fullScreen = settings.fullScreen;
+    if (settings.colorDepth == 0) {
+        window.bitsPerPixel = 16;
+    } else if (settings.colorDepth == 1) {
+        window.bitsPerPixel = 32;
+    }
+    switch (settings.screenResolution) {
+    case 1:
+        window.width = 800;
+        window.height = 600;
+        break;
+    case 2:
+        window.width = 1024;
+        window.height = 768;
+        break;
+    default:
+        window.width = 640;
+        window.height = 480;
+        break;
+    }
+    fullScreenWanted = settings.fullScreen;
+}
+} // namespace
+
+int requestQuit(GlWindow& window) {
+    const int posted = postToWindow(window, quitEventType);
+    running = 0;
+    return posted;
+}
+
+int requestFullScreenToggle(GlWindow& window) { return postToWindow(window, toggleEventType); }
+
+std::string commandLineText(int argc, char** argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) {
+            text += ' ';
+        }
+        text += argv[i];
+    }
+    return text;
+}
+
+CommandWords findCommandWords(const std::string& text) {
+    CommandWords words;
+    words.debug = text.find("debug") != std::string::npos;
+    words.mwmode = text.find("mwmode") != std::string::npos;
+    words.nosetup = text.find("nosetup") != std::string::npos;
+    return words;
+}
+
+int runApp(int argc, char** argv) {
+    glWindow = GlWindow{};
+    std::memset(keyDown, 0, sizeof keyDown);
+    appInfo = AppInfo{nullptr, "OpenGL"};
+    glWindow.keys = keyDown;
+    glWindow.app = &appInfo;
+    glWindow.title = "KestroView 0.4";
+    glWindow.width = 640;
+    glWindow.height = 480;
+    glWindow.bitsPerPixel = 16;
+    glWindow.fullScreen = 1;
+    running = 1;
+
+    loadSettings();
+
+    const std::string text = commandLineText(argc, argv);
+    if (!text.empty()) {
+        const CommandWords words = findCommandWords(text);
+        debugMode = words.debug ? 1 : 0;
+        mwMode = words.mwmode ? 1 : 0;
+    }
+
+    if (registerWindowClass(appInfo) == 0) {
+        showErrorBox("Error Registering Window Class!");
+        return -1;
+    }
+
+    takeWindowParameters(glWindow);
+
+    while (running != 0) {
+        glWindow.fullScreen = fullScreenWanted;
+        if (createGlWindow(glWindow) != 1) {
+            showErrorBox("Error Creating OpenGL Window");
+            running = 0;
+            break;
+        }
+        bool ready = false;
+        try {
+            ready = initDashboard(glWindow, keyDown);
+        } catch (const std::runtime_error& error) {
+            // A font that cannot be built: say so, then shut down in order.
+            showErrorBox(error.what());
+        }
+        if (ready) {
+            runMessageLoop(glWindow);
+        } else {
+            requestQuit(glWindow);
+        }
+        releaseDashboard();
+        killGlWindow(glWindow);
+    }
+
+    unregisterWindowClass(appInfo);
+    return 0;
+}

@@ -1,0 +1,37 @@
+// Program entry, program-wide state and the main loop.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "shell/gl_window.h"
+
+// Program-wide state, one instance each, owned here.
+extern int32_t running;          // the outer loop runs while non-zero
+extern int32_t fullScreenWanted; // full-screen state for the next window creation
+extern uint8_t debugMode;        // "debug" on the command line
+extern uint8_t mwMode;           // "mwmode" on the command line
+extern int32_t keyDown[256];     // key state by Windows virtual-key code
+extern AppInfo appInfo;
+extern GlWindow glWindow;
+
+// Posts the quit event for the window and clears `running`. Returns the post's result (1 = ok).
+int requestQuit(GlWindow& window);
+
+// Posts the full-screen toggle event for the window. Returns the post's result.
+int requestFullScreenToggle(GlWindow& window);
+
+// The command-line text: the arguments after the program name joined by single spaces; empty
+// when there are none.
+std::string commandLineText(int argc, char** argv);
+
+struct CommandWords {
+    bool debug = false;
+    bool mwmode = false;
+    bool nosetup = false;
+};
+
+// Case-sensitive substring search for the three words anywhere in the text.
+CommandWords findCommandWords(const std::string& text);
+
+// The whole program: returns the exit code (-1 when the window class cannot be registered).
+int runApp(int argc, char** argv);

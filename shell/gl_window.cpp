@@ -1,0 +1,275 @@
+// The window on SDL 2: registration is SDL's video subsystem, the window procedure a function
+// of one event, the quit and toggle messages SDL user events.
+#include "shell/gl_window.h"
+
+#include <cstring>
+
+#include "dashboard/frame.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "shell/app.h"
+#include "shell/icons.h"
+
+uint32_t quitEventType = 0;
+uint32_t toggleEventType = 0;
+
+int registerWindowClass(AppInfo& /*app*/) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        showErrorBox("RegisterClassEx Failed!");
+        return 0;
+    }
+    if (quitEventType == 0) {
+        const Uint32 first = SDL_RegisterEvents(2);
+        if (first == static_cast<Uint32>(-1)) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            showErrorBox("RegisterClassEx Failed!");
+            return 0;
+        }
+        quitEventType = first;
+        toggleEventType = first + 1;
+    }
+    return 1;
+}
+
+void unregisterWindowClass(AppInfo& /*app*/) { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+
+int changeScreenResolution(int32_t width, int32_t height, int32_t /*bitsPerPixel*/) {
+    // SDL switches the mode when a full-screen window appears; here we only make sure the
+    // display has a mode of exactly this size, as a mode switch would insist on.
+    const int modes = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < modes; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(0, i, &mode) == 0 && mode.w == width && mode.h == height) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+namespace {
+void setPixelFormat(int32_t bitsPerPixel) {
+    const bool deep = bitsPerPixel > 16;
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, deep ? 8 : 5);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, deep ? 8 : 6);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, deep ? 8 : 5);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+}
+
+// A refused mode switch keeps the outer size: the frame comes out of the client area.
+void fitOuterSize(SDL_Window* window, int32_t width, int32_t height) {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
+        (top | left | bottom | right) != 0) {
+        SDL_SetWindowSize(window, width - left - right, height - top - bottom);
+    }
+}
+
+void abandonWindow(GlWindow& window, bool modeSwitched) {
+    if (window.hglrc != nullptr) {
+        SDL_GL_DeleteContext(window.hglrc);
+        window.hglrc = nullptr;
+    }
+    window.hdc = nullptr;
+    if (window.hwnd != nullptr) {
+        SDL_DestroyWindow(window.hwnd);
+        window.hwnd = nullptr;
+    }
+    if (modeSwitched) {
+        SDL_ShowCursor(SDL_ENABLE);
+    }
+}
+} // namespace
+
+int createGlWindow(GlWindow& window) {
+    setPixelFormat(window.bitsPerPixel);
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    bool modeSwitched = false;
+    bool refused = false;
+    if (window.fullScreen == 1) {
+        if (changeScreenResolution(window.width, window.height, window.bitsPerPixel) == 1) {
+            modeSwitched = true;
+            SDL_ShowCursor(SDL_DISABLE);
+            flags |= SDL_WINDOW_FULLSCREEN;
+        } else {
+            showErrorBox("Mode Switch Failed.\nRunning In Windowed Mode.");
+            window.fullScreen = 0;
+            refused = true;
+        }
+    }
+    if (!modeSwitched) {
+        flags |= SDL_WINDOW_RESIZABLE;
+    }
+
+    window.hwnd = SDL_CreateWindow(window.title, 0, 0, window.width, window.height, flags);
+    if (window.hwnd == nullptr) {
+        abandonWindow(window, modeSwitched);
+        return 0;
+    }
+    if (modeSwitched) {
+        SDL_DisplayMode mode{};
+        mode.w = window.width;
+        mode.h = window.height;
+        SDL_SetWindowDisplayMode(window.hwnd, &mode);
+    }
+    window.hdc = window.hwnd;
+
+    window.hglrc = SDL_GL_CreateContext(window.hwnd);
+    if (window.hglrc == nullptr) {
+        abandonWindow(window, modeSwitched);
+        return 0;
+    }
+    if (SDL_GL_MakeCurrent(window.hwnd, window.hglrc) != 0) {
+        abandonWindow(window, modeSwitched);
+        return 0;
+    }
+    SDL_GL_SetSwapInterval(1); // refused on some drivers (Xvfb); frames then do not wait
+
+    SDL_ShowWindow(window.hwnd);
+    if (refused) {
+        fitOuterSize(window.hwnd, window.width, window.height);
+    }
+    window.visible = 1;
+    setWindowIcons(window.hwnd);
+    SDL_DisableScreenSaver();
+    resizeDashboard(window.width, window.height);
+    std::memset(window.keys, 0, 256 * sizeof(int32_t));
+    window.lastTick = tickCount();
+    return 1;
+}
+
+int killGlWindow(GlWindow& window) {
+    if (window.hwnd != nullptr) {
+        if (window.hdc != nullptr) {
+            SDL_GL_MakeCurrent(window.hwnd, nullptr);
+            if (window.hglrc != nullptr) {
+                SDL_GL_DeleteContext(window.hglrc);
+                window.hglrc = nullptr;
+            }
+            window.hdc = nullptr;
+        }
+        // Destroying a full-screen window gives the display its own mode back.
+        SDL_DestroyWindow(window.hwnd);
+        window.hwnd = nullptr;
+    }
+    if (window.fullScreen != 0) {
+        SDL_ShowCursor(SDL_ENABLE);
+    }
+    SDL_EnableScreenSaver();
+    return 1;
+}
+
+int virtualKeyOf(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) {
+        return 0x41 + (key - SDLK_a);
+    }
+    if (key >= SDLK_0 && key <= SDLK_9) {
+        return 0x30 + (key - SDLK_0);
+    }
+    if (key >= SDLK_F1 && key <= SDLK_F12) {
+        return 0x70 + (key - SDLK_F1);
+    }
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) {
+        return 0x61 + (key - SDLK_KP_1);
+    }
+    struct Pair {
+        SDL_Keycode key;
+        int code;
+    };
+    static const Pair pairs[] = {
+        {SDLK_BACKSPACE, 0x08}, {SDLK_TAB, 0x09},        {SDLK_RETURN, 0x0D},
+        {SDLK_KP_ENTER, 0x0D},  {SDLK_LSHIFT, 0x10},     {SDLK_RSHIFT, 0x10},
+        {SDLK_LCTRL, 0x11},     {SDLK_RCTRL, 0x11},      {SDLK_PAUSE, 0x13},
+        {SDLK_CAPSLOCK, 0x14},  {SDLK_ESCAPE, 0x1B},     {SDLK_SPACE, 0x20},
+        {SDLK_PAGEUP, 0x21},    {SDLK_PAGEDOWN, 0x22},   {SDLK_END, 0x23},
+        {SDLK_HOME, 0x24},      {SDLK_LEFT, 0x25},       {SDLK_UP, 0x26},
+        {SDLK_RIGHT, 0x27},     {SDLK_DOWN, 0x28},       {SDLK_PRINTSCREEN, 0x2C},
+        {SDLK_INSERT, 0x2D},    {SDLK_DELETE, 0x2E},     {SDLK_KP_0, 0x60},
+        {SDLK_KP_MULTIPLY, 0x6A}, {SDLK_KP_PLUS, 0x6B},  {SDLK_KP_MINUS, 0x6D},
+        {SDLK_KP_PERIOD, 0x6E}, {SDLK_KP_DIVIDE, 0x6F},  {SDLK_NUMLOCKCLEAR, 0x90},
+        {SDLK_SCROLLLOCK, 0x91}, {SDLK_SEMICOLON, 0xBA}, {SDLK_EQUALS, 0xBB},
+        {SDLK_COMMA, 0xBC},     {SDLK_MINUS, 0xBD},      {SDLK_PERIOD, 0xBE},
+        {SDLK_SLASH, 0xBF},     {SDLK_BACKQUOTE, 0xC0},  {SDLK_LEFTBRACKET, 0xDB},
+        {SDLK_BACKSLASH, 0xDC}, {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE},
+    };
+    for (const Pair& p : pairs) {
+        if (p.key == key) {
+            return p.code;
+        }
+    }
+    return -1;
+}
+
+namespace {
+void recordKey(GlWindow& window, const SDL_KeyboardEvent& key) {
+    // Keys held with Alt, and F10, arrive as system keys and are not recorded.
+    if ((key.keysym.mod & KMOD_ALT) != 0 || key.keysym.sym == SDLK_F10) {
+        return;
+    }
+    const int code = virtualKeyOf(key.keysym.sym);
+    if (code >= 0 && code <= 255) {
+        window.keys[code] = key.type == SDL_KEYDOWN ? 1 : 0;
+    }
+}
+
+void followSize(GlWindow& window) {
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window.hwnd, &width, &height);
+    window.visible = 1;
+    resizeDashboard(width, height);
+}
+} // namespace
+
+int windowProc(GlWindow& window, const SDL_Event& event) {
+    if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
+        recordKey(window, event.key);
+        return 0;
+    }
+    if (event.type == SDL_WINDOWEVENT) {
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            window.visible = 1;
+            resizeDashboard(event.window.data1, event.window.data2);
+            return 0;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            followSize(window);
+            return 0;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            window.visible = 0;
+            return 0;
+        case SDL_WINDOWEVENT_CLOSE:
+            requestQuit(window);
+            return 0;
+        default:
+            return 1;
+        }
+    }
+    if (event.type == SDL_QUIT) {
+        // Ctrl-C in the terminal, or the session ending: quit as the close box does.
+        requestQuit(window);
+        return 0;
+    }
+    if (event.type == toggleEventType && toggleEventType != 0) {
+        fullScreenWanted = fullScreenWanted == 1 ? 0 : 1;
+        SDL_Event quit{};
+        quit.type = quitEventType;
+        quit.user.windowID = window.hwnd != nullptr ? SDL_GetWindowID(window.hwnd) : 0;
+        SDL_PushEvent(&quit);
+        return 1;
+    }
+    return 1;
+}
+
+void setWindowIcons(SDL_Window* window) {
+    SDL_Surface* icon = loadIconSurface(32);
+    if (icon != nullptr) {
+        SDL_SetWindowIcon(window, icon);
+        SDL_FreeSurface(icon);
+    }
+}

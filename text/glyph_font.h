@@ -1,0 +1,17 @@
+// A font turned into 128 glyph textures and 128 consecutive display lists (codes 0 to 127),
+// rasterised once by FreeType when built. Needs a current OpenGL context to build and release.
+#pragma once
+#include <cstdint>
+
+struct GlyphFont {
+    float height;       // the size given to init; also sets the line pitch of printText
+    uint32_t* textures; // 128 texture names, owned; nullptr while not built
+    uint32_t listBase;  // list of code 0; code c is listBase + c
+
+    // Builds the font from the file at fontPath at size height (points at 96 dpi). Throws
+    // std::runtime_error with a fixed text on failure, leaving the font in its zero state.
+    void init(const char* fontPath, uint32_t height);
+
+    // Deletes the lists and textures; does nothing for a font not built or already released.
+    void release();
+};

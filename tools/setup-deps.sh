@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages KestroView needs to build, run and test, when any is missing.
+# Needs root (or sudo) only when something must be installed.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config git
+    libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
+    libfreetype-dev libfontconfig-dev fonts-liberation2
+    libgtk-3-dev libglib2.0-dev-bin
+    googletest libgtest-dev libbenchmark-dev
+    xvfb xdotool xauth x11-utils openbox
+    clang libclang-rt-14-dev clang-format
+    imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
