@@ -38,4 +38,6 @@ void resizeDashboard(int32_t width, int32_t height) {
     viewWidth = width;
 }
 
-void drawDashboard() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+void drawDashboard() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}

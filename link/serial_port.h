@@ -5,8 +5,8 @@
 #include <cstdio>
 
 // Link state shared with the protocol and the capture log.
-extern int portHandle;          // file descriptor of the open port, -1 when none
-extern std::FILE* captureLog;   // open capture log, or nullptr
+extern int portHandle;        // file descriptor of the open port, -1 when none
+extern std::FILE* captureLog; // open capture log, or nullptr
 
 // Opens and configures the device at portName, then opens the capture log (mode "w") under
 // logName; a log that cannot be created is silent. False when the port could not be opened or

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <cstdio>
 
-const char* captureFolder() { return "/var/tmp"; }
+const char* captureFolder() {
+    return "/var/tmp";
+}
 
 void captureLogName(std::time_t now, char* name, std::size_t size) {
     // The name carries the time as the 32-bit value the format has always used.

@@ -3,6 +3,10 @@
 
 #include <SDL.h>
 
-uint32_t tickCount() { return SDL_GetTicks(); }
+uint32_t tickCount() {
+    return SDL_GetTicks();
+}
 
-void sleepMs(uint32_t ms) { SDL_Delay(ms); }
+void sleepMs(uint32_t ms) {
+    SDL_Delay(ms);
+}

@@ -21,7 +21,9 @@ bool desktopAvailable() {
     return available;
 }
 
-void setErrorBoxHook(ErrorBoxHook hook) { errorBoxHook = hook; }
+void setErrorBoxHook(ErrorBoxHook hook) {
+    errorBoxHook = hook;
+}
 
 void showErrorBox(const char* text) {
     writeStandardErrorLine(text);

@@ -57,6 +57,8 @@ void runMessageLoop(GlWindow& window) {
     }
 }
 
+} // namespace
+
 void takeWindowParameters(GlWindow& window) {
     window.fullScreen = settings.fullScreen;
     if (settings.colorDepth == 0) {
@@ -80,7 +82,6 @@ void takeWindowParameters(GlWindow& window) {
     }
     fullScreenWanted = settings.fullScreen;
 }
-} // namespace
 
 int requestQuit(GlWindow& window) {
     const int posted = postToWindow(window, quitEventType);
@@ -88,7 +89,9 @@ int requestQuit(GlWindow& window) {
     return posted;
 }
 
-int requestFullScreenToggle(GlWindow& window) { return postToWindow(window, toggleEventType); }
+int requestFullScreenToggle(GlWindow& window) {
+    return postToWindow(window, toggleEventType);
+}
 
 std::string commandLineText(int argc, char** argv) {
     std::string text;

@@ -33,5 +33,9 @@ struct CommandWords {
 // Case-sensitive substring search for the three words anywhere in the text.
 CommandWords findCommandWords(const std::string& text);
 
+// Size, depth and full-screen state of the window from `settings`; also sets fullScreenWanted.
+// Values outside their range leave 16 bits and 640 x 480.
+void takeWindowParameters(GlWindow& window);
+
 // The whole program: returns the exit code (-1 when the window class cannot be registered).
 int runApp(int argc, char** argv);

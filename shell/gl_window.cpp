@@ -13,8 +13,22 @@
 uint32_t quitEventType = 0;
 uint32_t toggleEventType = 0;
 
+namespace {
+// Without a display SDL falls back on drivers that draw into memory; a dashboard nobody can
+// see is a failure to start, not a success.
+bool isRealDisplay(const char* driver) {
+    return driver != nullptr && SDL_strcmp(driver, "offscreen") != 0 &&
+           SDL_strcmp(driver, "dummy") != 0;
+}
+} // namespace
+
 int registerWindowClass(AppInfo& /*app*/) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        showErrorBox("RegisterClassEx Failed!");
+        return 0;
+    }
+    if (!isRealDisplay(SDL_GetCurrentVideoDriver())) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         showErrorBox("RegisterClassEx Failed!");
         return 0;
     }
@@ -31,7 +45,9 @@ int registerWindowClass(AppInfo& /*app*/) {
     return 1;
 }
 
-void unregisterWindowClass(AppInfo& /*app*/) { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+void unregisterWindowClass(AppInfo& /*app*/) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
 
 int changeScreenResolution(int32_t width, int32_t height, int32_t /*bitsPerPixel*/) {
     // SDL switches the mode when a full-screen window appears; here we only make sure the
@@ -182,20 +198,20 @@ int virtualKeyOf(SDL_Keycode key) {
         int code;
     };
     static const Pair pairs[] = {
-        {SDLK_BACKSPACE, 0x08}, {SDLK_TAB, 0x09},        {SDLK_RETURN, 0x0D},
-        {SDLK_KP_ENTER, 0x0D},  {SDLK_LSHIFT, 0x10},     {SDLK_RSHIFT, 0x10},
-        {SDLK_LCTRL, 0x11},     {SDLK_RCTRL, 0x11},      {SDLK_PAUSE, 0x13},
-        {SDLK_CAPSLOCK, 0x14},  {SDLK_ESCAPE, 0x1B},     {SDLK_SPACE, 0x20},
-        {SDLK_PAGEUP, 0x21},    {SDLK_PAGEDOWN, 0x22},   {SDLK_END, 0x23},
-        {SDLK_HOME, 0x24},      {SDLK_LEFT, 0x25},       {SDLK_UP, 0x26},
-        {SDLK_RIGHT, 0x27},     {SDLK_DOWN, 0x28},       {SDLK_PRINTSCREEN, 0x2C},
-        {SDLK_INSERT, 0x2D},    {SDLK_DELETE, 0x2E},     {SDLK_KP_0, 0x60},
-        {SDLK_KP_MULTIPLY, 0x6A}, {SDLK_KP_PLUS, 0x6B},  {SDLK_KP_MINUS, 0x6D},
-        {SDLK_KP_PERIOD, 0x6E}, {SDLK_KP_DIVIDE, 0x6F},  {SDLK_NUMLOCKCLEAR, 0x90},
-        {SDLK_SCROLLLOCK, 0x91}, {SDLK_SEMICOLON, 0xBA}, {SDLK_EQUALS, 0xBB},
-        {SDLK_COMMA, 0xBC},     {SDLK_MINUS, 0xBD},      {SDLK_PERIOD, 0xBE},
-        {SDLK_SLASH, 0xBF},     {SDLK_BACKQUOTE, 0xC0},  {SDLK_LEFTBRACKET, 0xDB},
-        {SDLK_BACKSLASH, 0xDC}, {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE},
+        {SDLK_BACKSPACE, 0x08},   {SDLK_TAB, 0x09},          {SDLK_RETURN, 0x0D},
+        {SDLK_KP_ENTER, 0x0D},    {SDLK_LSHIFT, 0x10},       {SDLK_RSHIFT, 0x10},
+        {SDLK_LCTRL, 0x11},       {SDLK_RCTRL, 0x11},        {SDLK_PAUSE, 0x13},
+        {SDLK_CAPSLOCK, 0x14},    {SDLK_ESCAPE, 0x1B},       {SDLK_SPACE, 0x20},
+        {SDLK_PAGEUP, 0x21},      {SDLK_PAGEDOWN, 0x22},     {SDLK_END, 0x23},
+        {SDLK_HOME, 0x24},        {SDLK_LEFT, 0x25},         {SDLK_UP, 0x26},
+        {SDLK_RIGHT, 0x27},       {SDLK_DOWN, 0x28},         {SDLK_PRINTSCREEN, 0x2C},
+        {SDLK_INSERT, 0x2D},      {SDLK_DELETE, 0x2E},       {SDLK_KP_0, 0x60},
+        {SDLK_KP_MULTIPLY, 0x6A}, {SDLK_KP_PLUS, 0x6B},      {SDLK_KP_MINUS, 0x6D},
+        {SDLK_KP_PERIOD, 0x6E},   {SDLK_KP_DIVIDE, 0x6F},    {SDLK_NUMLOCKCLEAR, 0x90},
+        {SDLK_SCROLLLOCK, 0x91},  {SDLK_SEMICOLON, 0xBA},    {SDLK_EQUALS, 0xBB},
+        {SDLK_COMMA, 0xBC},       {SDLK_MINUS, 0xBD},        {SDLK_PERIOD, 0xBE},
+        {SDLK_SLASH, 0xBF},       {SDLK_BACKQUOTE, 0xC0},    {SDLK_LEFTBRACKET, 0xDB},
+        {SDLK_BACKSLASH, 0xDC},   {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE},
     };
     for (const Pair& p : pairs) {
         if (p.key == key) {

@@ -10,18 +10,18 @@ struct AppInfo {
 };
 
 struct GlWindow {
-    int32_t* keys;         // keyDown, by Windows virtual-key code
-    SDL_Window* hwnd;      // the window; null when there is none
-    SDL_Window* hdc;       // the drawable that is swapped: SDL presents through the window itself
-    SDL_GLContext hglrc;   // the OpenGL context; null when there is none
+    int32_t* keys;       // keyDown, by Windows virtual-key code
+    SDL_Window* hwnd;    // the window; null when there is none
+    SDL_Window* hdc;     // the drawable that is swapped: SDL presents through the window itself
+    SDL_GLContext hglrc; // the OpenGL context; null when there is none
     AppInfo* app;
-    const char* title;     // "KestroView 0.4"
-    int32_t width;         // requested client size
+    const char* title; // "KestroView 0.4"
+    int32_t width;     // requested client size
     int32_t height;
-    int32_t bitsPerPixel;  // 16 or 32
-    int32_t fullScreen;    // full screen only when exactly 1; 0 after a refused mode switch
-    int32_t visible;       // 0 while minimised
-    uint32_t lastTick;     // tick of the previous frame; first set on creation
+    int32_t bitsPerPixel; // 16 or 32
+    int32_t fullScreen;   // full screen only when exactly 1; 0 after a refused mode switch
+    int32_t visible;      // 0 while minimised
+    uint32_t lastTick;    // tick of the previous frame; first set on creation
 };
 
 // SDL user event types standing for the quit and full-screen toggle messages of the window.

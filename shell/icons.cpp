@@ -27,8 +27,8 @@ SDL_Surface* loadIconSurface(int size) {
     }
     const int width = gdk_pixbuf_get_width(rgba);
     const int height = gdk_pixbuf_get_height(rgba);
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32,
-                                                          SDL_PIXELFORMAT_ABGR8888);
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ABGR8888);
     if (surface != nullptr) {
         const guchar* source = gdk_pixbuf_read_pixels(rgba);
         const int stride = gdk_pixbuf_get_rowstride(rgba);

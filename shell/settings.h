@@ -6,9 +6,9 @@
 #include <cstdint>
 
 struct Settings {
-    int32_t comPort;          // 1..10 offered by the setup dialog
-    int32_t controllerModel;  // 0 = "K1K", 1 = "K2K"
-    int32_t temperatureUnit;  // 0 = Celsius, 1 = Fahrenheit
+    int32_t comPort;         // 1..10 offered by the setup dialog
+    int32_t controllerModel; // 0 = "K1K", 1 = "K2K"
+    int32_t temperatureUnit; // 0 = Celsius, 1 = Fahrenheit
     int32_t batteryVoltsMin;
     int32_t batteryVoltsMax;
     int32_t batteryAmpsMin;
@@ -17,10 +17,10 @@ struct Settings {
     int32_t batteryKwMax;
     int32_t motorVoltsMin;
     int32_t motorVoltsMax;
-    int32_t motorAmpsMin;     // also the motor current limit dial
+    int32_t motorAmpsMin; // also the motor current limit dial
     int32_t motorAmpsMax;
-    int32_t distanceUnit;     // 0 = km, 1 = miles
-    float rpmToSpeed;         // road speed per motor RPM, km/h or mph
+    int32_t distanceUnit; // 0 = km, 1 = miles
+    float rpmToSpeed;     // road speed per motor RPM, km/h or mph
     int32_t speedMin;
     int32_t speedMax;
     int32_t whPerDistanceMin; // both energy-per-distance dials

@@ -9,7 +9,7 @@ packages=(
     libfreetype-dev libfontconfig-dev fonts-liberation2
     libgtk-3-dev libglib2.0-dev-bin
     googletest libgtest-dev libbenchmark-dev
-    xvfb xdotool xauth x11-utils openbox
+    libx11-dev xvfb xdotool xauth x11-utils openbox
     clang libclang-rt-14-dev clang-format
     imagemagick
 )

@@ -1,0 +1,139 @@
+#include "support/x11.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "support/process.h"
+
+namespace {
+
+struct DisplayHandle {
+    Display* display = XOpenDisplay(nullptr);
+    ~DisplayHandle() {
+        if (display != nullptr) {
+            XCloseDisplay(display);
+        }
+    }
+};
+
+std::string titleOf(Display* display, Window window) {
+    std::string title;
+    Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count,
+                           &after, &data) == Success &&
+        data != nullptr) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) != 0 && name != nullptr) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+void collect(Display* display, Window parent, const std::string& title,
+             std::vector<unsigned long>& found) {
+    Window root, up;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, parent, &root, &up, &children, &count) == 0) {
+        return;
+    }
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+            attributes.map_state == IsViewable && titleOf(display, children[i]) == title) {
+            found.push_back(children[i]);
+        }
+        collect(display, children[i], title, found);
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+}
+
+} // namespace
+
+std::vector<unsigned long> findWindows(const std::string& title) {
+    std::vector<unsigned long> found;
+    DisplayHandle handle;
+    if (handle.display != nullptr) {
+        collect(handle.display, DefaultRootWindow(handle.display), title, found);
+    }
+    return found;
+}
+
+unsigned long waitForWindow(const std::string& title, std::chrono::milliseconds timeout) {
+    unsigned long window = 0;
+    waitFor(
+        [&] {
+            const auto windows = findWindows(title);
+            window = windows.empty() ? 0 : windows.front();
+            return window != 0;
+        },
+        timeout);
+    return window;
+}
+
+bool waitForNoWindow(const std::string& title, std::chrono::milliseconds timeout) {
+    return waitFor([&] { return findWindows(title).empty(); }, timeout);
+}
+
+ScreenRect windowGeometry(unsigned long window) {
+    ScreenRect rect;
+    DisplayHandle handle;
+    if (handle.display == nullptr) {
+        return rect;
+    }
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(handle.display, window, &attributes) == 0) {
+        return rect;
+    }
+    Window child;
+    XTranslateCoordinates(handle.display, window, DefaultRootWindow(handle.display), 0, 0, &rect.x,
+                          &rect.y, &child);
+    rect.width = attributes.width;
+    rect.height = attributes.height;
+    return rect;
+}
+
+void pressKeys(unsigned long window, const std::string& keys) {
+    const std::string id = std::to_string(window);
+    runCommand("xdotool windowfocus --sync " + id + " >/dev/null 2>&1; xdotool key --delay 60 " +
+               keys);
+}
+
+void askToClose(unsigned long window) {
+    DisplayHandle handle;
+    if (handle.display == nullptr) {
+        return;
+    }
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(handle.display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] =
+        static_cast<long>(XInternAtom(handle.display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(handle.display, window, False, NoEventMask, &event);
+    XFlush(handle.display);
+}
+
+bool dismissErrorBox(std::chrono::milliseconds timeout) {
+    const unsigned long box = waitForWindow("Error", timeout);
+    if (box == 0) {
+        return false;
+    }
+    pressKeys(box, "Return");
+    return waitForNoWindow("Error", timeout);
+}

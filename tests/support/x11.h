@@ -1,0 +1,33 @@
+// The test display seen from outside, as a person at the screen would use it: find a window by
+// its title, read its geometry, press keys into it, ask it to close as a close box does.
+#pragma once
+#include <chrono>
+#include <string>
+#include <vector>
+
+struct ScreenRect {
+    int x = 0; // top-left of the client area, in root (screen) coordinates
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Mapped top-level windows whose title is exactly title.
+std::vector<unsigned long> findWindows(const std::string& title);
+
+// Waits until a mapped window with that title exists; 0 when none appeared in time.
+unsigned long waitForWindow(const std::string& title, std::chrono::milliseconds timeout);
+
+// Waits until no mapped window with that title is left.
+bool waitForNoWindow(const std::string& title, std::chrono::milliseconds timeout);
+
+ScreenRect windowGeometry(unsigned long window);
+
+// Focuses the window and types the keys (xdotool key names, e.g. "Escape", "F1", "s").
+void pressKeys(unsigned long window, const std::string& keys);
+
+// Sends WM_DELETE_WINDOW, which is what a window manager does when the close box is clicked.
+void askToClose(unsigned long window);
+
+// Dismisses the "Error" message box (Return on its OK button); false when none showed up.
+bool dismissErrorBox(std::chrono::milliseconds timeout);
