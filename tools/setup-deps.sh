@@ -10,7 +10,7 @@ packages=(
     libgtk-3-dev libglib2.0-dev-bin
     googletest libgtest-dev libbenchmark-dev
     libx11-dev xvfb xdotool xauth x11-utils openbox
-    clang libclang-rt-14-dev clang-format
+    clang libclang-rt-14-dev clang-format desktop-file-utils
     imagemagick
 )
 
