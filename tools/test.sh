@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite under a private Xvfb.
+# Installs what is missing, builds, and runs the whole test suite under a private Xvfb: first the
+# normal build, then the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/setup-deps.sh
-cmake --preset default
-cmake --build --preset default
-tools/with-xvfb.sh ctest --preset default
+
+for preset in default asan; do
+    echo "== $preset build"
+    cmake --preset "$preset"
+    cmake --build --preset "$preset"
+    tools/with-xvfb.sh ctest --preset "$preset"
+done
