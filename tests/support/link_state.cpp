@@ -1,5 +1,7 @@
 #include "support/link_state.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -15,6 +17,8 @@
 std::vector<std::string> errorBoxes;
 
 namespace {
+std::vector<std::string> notedLogs;
+
 void captureBox(const char* text) {
     errorBoxes.emplace_back(text);
 }
@@ -34,6 +38,10 @@ void resetLinkState() {
 
 void releaseLinkState() {
     closePort();
+    for (const std::string& name : notedLogs) {
+        std::remove(name.c_str());
+    }
+    notedLogs.clear();
     linkRunning = false;
     setPortWriteFunction(nullptr);
     setErrorBoxHook(nullptr);
@@ -84,4 +92,21 @@ bool openPortOn(const TerminalPair& pair, const char* logName) {
     lineFill = 0;
     linkRunning = true;
     return true;
+}
+
+std::string noteCaptureLog() {
+    if (captureLog == nullptr) {
+        return std::string();
+    }
+    char path[4096];
+    const std::string link = "/proc/self/fd/" + std::to_string(fileno(captureLog));
+    const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
+    if (length <= 0) {
+        return std::string();
+    }
+    const std::string name(path, static_cast<std::size_t>(length));
+    if (std::find(notedLogs.begin(), notedLogs.end(), name) == notedLogs.end()) {
+        notedLogs.push_back(name);
+    }
+    return name;
 }

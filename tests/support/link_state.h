@@ -11,8 +11,12 @@ extern std::vector<std::string> errorBoxes;
 // settings and the system's write call, and captures error boxes into errorBoxes.
 void resetLinkState();
 
-// Stops capturing error boxes and closes the port.
+// Stops capturing error boxes, closes the port and removes every capture log noted since.
 void releaseLinkState();
+
+// The path of the capture log the link has open ("" when none), noted for releaseLinkState to
+// remove: tests find their own logs this way, never by scanning a folder other programs share.
+std::string noteCaptureLog();
 
 // A pseudo-terminal pair in raw mode: the test writes the controller's bytes to master.
 struct TerminalPair {

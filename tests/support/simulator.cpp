@@ -97,14 +97,13 @@ WorkingDirectoryGuard::~WorkingDirectoryGuard() {
     }
 }
 
-std::vector<std::string> captureLogsBetween(long from, long to) {
-    std::vector<std::string> names;
+bool isCaptureLogNameBetween(const std::string& name, long from, long to) {
     for (long t = from; t <= to; ++t) {
-        char name[256];
-        captureLogName(static_cast<std::time_t>(t), name, sizeof name);
-        if (access(name, F_OK) == 0) {
-            names.push_back(name);
+        char expected[256];
+        captureLogName(static_cast<std::time_t>(t), expected, sizeof expected);
+        if (name == expected) {
+            return true;
         }
     }
-    return names;
+    return false;
 }

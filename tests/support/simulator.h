@@ -42,5 +42,5 @@ struct WorkingDirectoryGuard {
     std::string previous;
 };
 
-// Capture logs in the capture folder whose names carry a time from `from` to `to` (inclusive).
-std::vector<std::string> captureLogsBetween(long from, long to);
+// True when name is the capture log name of a time from `from` to `to` (inclusive).
+bool isCaptureLogNameBetween(const std::string& name, long from, long to);
