@@ -125,18 +125,21 @@ std::string nextLine(Simulator& sim, double dtSeconds) {
 }
 
 // Sends a line as far as the terminal takes it: a dashboard that stopped reading loses bytes,
-// as it would on a real wire. What was sent goes to standard output, without the CR LF.
+// as it would on a real wire. What was sent goes to standard output without the CR LF of a whole
+// line; a line the terminal refused altogether is not shown.
 void send(Simulator& sim, const std::string& line) {
+    ++sim.linesSent;
     const ssize_t count = write(sim.terminal.master, line.data(), line.size());
-    const std::size_t sent = count > 0 ? static_cast<std::size_t>(count) : 0;
-    std::size_t shown = sent;
-    if (sent == line.size() && sent >= 2) {
-        shown = sent - 2;
+    if (count <= 0) {
+        return;
+    }
+    std::size_t shown = static_cast<std::size_t>(count);
+    if (shown == line.size()) {
+        shown -= 2;
     }
     std::fwrite(line.data(), 1, shown, stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
-    ++sim.linesSent;
 }
 
 // Waits (bounded) until the dashboard has read everything, so the hang-up loses no line.
