@@ -8,10 +8,20 @@ struct GlyphFont {
     uint32_t* textures; // 128 texture names, owned; nullptr while not built
     uint32_t listBase;  // list of code 0; code c is listBase + c
 
-    // Builds the font from the file at fontPath at size height (points at 96 dpi). Throws
+    // Builds the font from the file at fontPath at size height (points at 96 dpi) into the
+    // current context; the font must be in its zero state (never built, or released). Throws
     // std::runtime_error with a fixed text on failure, leaving the font in its zero state.
     void init(const char* fontPath, uint32_t height);
 
     // Deletes the lists and textures; does nothing for a font not built or already released.
     void release();
 };
+
+// Number of codes a font holds: 0 to 127.
+constexpr int glyphCount = 128;
+
+// The smallest power of two >= n, and 1 for n <= 1: the side of a glyph's texture.
+uint32_t nextPowerOfTwo(uint32_t n);
+
+// A 26.6 fixed-point advance in whole pixels, floored (not rounded).
+int32_t advanceInPixels(long advance26dot6);
