@@ -74,11 +74,17 @@ void applyGaugeSettings() {
     setRange(WhPerDistanceNow, settings.whPerDistanceMin, settings.whPerDistanceMax);
 }
 
-int columnCount(int32_t gaugeLayout) { return gaugeLayout != 0 ? 4 : 3; }
+int columnCount(int32_t gaugeLayout) {
+    return gaugeLayout != 0 ? 4 : 3;
+}
 
-int cellCount(int32_t gaugeLayout) { return 3 * columnCount(gaugeLayout); }
+int cellCount(int32_t gaugeLayout) {
+    return 3 * columnCount(gaugeLayout);
+}
 
-int slotOfCell(int i, int32_t gaugeLayout) { return gaugeLayout != 0 ? i : i + i / 3; }
+int slotOfCell(int i, int32_t gaugeLayout) {
+    return gaugeLayout != 0 ? i : i + i / 3;
+}
 
 CellRect cellViewport(int i, int columns, int32_t viewWidth, int32_t viewHeight) {
     // A third in single precision is a hair above a third: rows 0 and 1 end one pixel low and the

@@ -32,12 +32,12 @@ extern const GaugeKindEntry gaugeKindTable[gaugeKindCount];
 int gaugeKindRow(int32_t id);
 
 struct GaugeDef {
-    char label[12];      // caption, printed as a format without arguments (speed: distance unit)
-    char unit[8];        // printed after the value through the "%s" of valueFormat
+    char label[12]; // caption, printed as a format without arguments (speed: distance unit)
+    char unit[8];   // printed after the value through the "%s" of valueFormat
     char valueFormat[12];
     float minValue;
     float maxValue;
-    float startAngle;    // degrees, counter-clockwise from +x; the scale runs clockwise
+    float startAngle; // degrees, counter-clockwise from +x; the scale runs clockwise
     float endAngle;
 };
 
