@@ -1,14 +1,19 @@
+// The keys are read from the state the window keeps and cleared once acted on, so one key-down
+// acts once; a held key acts again only when auto-repeat delivers another key-down.
 #include "link/polling.h"
 
 #include "dashboard/frame.h"
+#include "link/controller_protocol.h"
+#include "link/quantities.h"
 #include "shell/app.h"
 
 namespace {
 constexpr int vkEscape = 0x1B;
 constexpr int vkF1 = 0x70;
+constexpr int vkS = 0x53;
 } // namespace
 
-bool updateLink(uint32_t /*elapsedMs*/) {
+bool updateLink(uint32_t elapsedMs) {
     int32_t* keys = dashboardKeys;
     if (keys[vkEscape] != 0) {
         requestQuit(*dashboardWindow);
@@ -18,5 +23,17 @@ bool updateLink(uint32_t /*elapsedMs*/) {
         requestFullScreenToggle(*dashboardWindow);
         keys[vkF1] = 0;
     }
-    return false;
+    if (keys[vkS] != 0) {
+        keys[vkS] = 0;
+        toggleLink();
+    }
+    if (!linkRunning) {
+        return false;
+    }
+    readReplyLines();
+    if (!linkRunning) {
+        return false; // the read failed: the port is closed and its last values are stale
+    }
+    accumulateFrame(elapsedMs);
+    return true;
 }

@@ -2,11 +2,13 @@
 // reads that never wait, writes bounded by 100 ms + 100 ms per byte. Every failure shows its text
 // in the "Error" box and first closes the port and the capture log.
 #pragma once
+#include <cstddef>
 #include <cstdio>
+#include <sys/types.h>
 
 // Link state shared with the protocol and the capture log.
-extern int portHandle;          // file descriptor of the open port, -1 when none
-extern std::FILE* captureLog;   // open capture log, or nullptr
+extern int portHandle;        // file descriptor of the open port, -1 when none
+extern std::FILE* captureLog; // open capture log, or nullptr
 
 // Opens and configures the device at portName, then opens the capture log (mode "w") under
 // logName; a log that cannot be created is silent. False when the port could not be opened or
@@ -31,3 +33,8 @@ void showLinkError(const char* text);
 // showLinkError with "The selected COM port could not be opened" for a missing device, else the
 // system's text for errno ("Unknown error N" when it has none).
 void reportSystemError();
+
+// The one seam for faults a real port cannot produce on demand (a write that stalls half way):
+// tests may replace the write call; nullptr restores the system's write.
+using PortWriteFunction = ssize_t (*)(int fd, const void* bytes, std::size_t count);
+void setPortWriteFunction(PortWriteFunction write);

@@ -1,0 +1,211 @@
+// The controller's start and stop sequences, and cutting the received stream into lines that are
+// logged and parsed in place in lineBuffer, without allocating.
+#include "link/controller_protocol.h"
+
+#include <cstring>
+#include <ctime>
+
+#include "link/capture_log.h"
+#include "link/serial_port.h"
+#include "platform/capture_folder.h"
+#include "platform/clock.h"
+#include "platform/com_device.h"
+#include "shell/settings.h"
+
+Telemetry telemetry;
+bool linkRunning = false;
+char lineBuffer[1024];
+int32_t lineFill = 0;
+
+namespace {
+constexpr uint32_t quietMs = 500;
+// A controller that never falls quiet must not hold the program for ever: after this many
+// rounds that were not quiet the drain gives up and the sequence goes on.
+constexpr int maxDrainRounds = 10;
+
+// Discards what the controller says until it has been quiet for 500 ms (or the port closed).
+void drainInput() {
+    char scratch[1024];
+    for (int round = 0; round < maxDrainRounds; ++round) {
+        while (!isPortClosed() && readBytes(scratch, sizeof scratch) > 0) {
+        }
+        if (isPortClosed()) {
+            return;
+        }
+        sleepMs(quietMs);
+        if (readBytes(scratch, sizeof scratch) == 0) {
+            return;
+        }
+    }
+}
+
+// Once the port has closed inside a sequence the rest of it is skipped: one fault, one message.
+void sendStopSequence() {
+    if (isPortClosed()) {
+        return;
+    }
+    writeText(" \x1b\x1b");
+    if (!isPortClosed()) {
+        drainInput();
+    }
+}
+
+void sendStartSequence() {
+    const char* const commands[] = {"p\r\n", "Q4\r\n"};
+    for (const char* command : commands) {
+        if (isPortClosed()) {
+            return;
+        }
+        drainInput();
+        if (isPortClosed()) {
+            return;
+        }
+        writeText(command);
+    }
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+} // namespace
+
+int32_t readHexField(const char* text, const char** end) {
+    const char* p = text;
+    while (isBlank(*p)) {
+        ++p;
+    }
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    // "0x" is a prefix only when a digit follows it; otherwise the 0 is the number.
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && hexDigit(p[2]) >= 0) {
+        p += 2;
+    }
+    if (hexDigit(*p) < 0) {
+        *end = text;
+        return 0;
+    }
+    // The magnitude saturates just above the 32-bit range, so long runs cannot overflow.
+    constexpr uint64_t ceiling = uint64_t{1} << 32;
+    uint64_t magnitude = 0;
+    for (; hexDigit(*p) >= 0; ++p) {
+        magnitude = magnitude * 16 + static_cast<uint64_t>(hexDigit(*p));
+        if (magnitude > ceiling) {
+            magnitude = ceiling;
+        }
+    }
+    *end = p;
+    if (negative) {
+        return magnitude >= uint64_t{1} << 31 ? INT32_MIN : -static_cast<int32_t>(magnitude);
+    }
+    return magnitude > uint64_t{INT32_MAX} ? INT32_MAX : static_cast<int32_t>(magnitude);
+}
+
+StatusFlags parseStatusLetters(const char* text) {
+    while (*text == ' ') {
+        ++text;
+    }
+    static const char letters[] = "SGOMRFPSV";
+    uint8_t found[9];
+    for (int i = 0; i < 9; ++i) {
+        found[i] = *text == letters[i] ? 1 : 0;
+        text += found[i];
+    }
+    return StatusFlags{found[0], found[1], found[2], found[3], found[4],
+                       found[5], found[6], found[7], found[8]};
+}
+
+void parseReplyLine(const char* line) {
+    const char* position = line;
+    for (float& channel : telemetry.rawChannels) {
+        channel = static_cast<float>(readHexField(position, &position));
+    }
+    telemetry.statusFlags = parseStatusLetters(position);
+}
+
+void startLink() {
+    char logName[256];
+    captureLogName(std::time(nullptr), logName, sizeof logName);
+    char portName[256];
+    comDevicePath(settings.comPort, portName, sizeof portName);
+    if (!openPort(portName, logName)) {
+        reportSystemError();
+        return;
+    }
+    // A partial line from an earlier run would be glued to this run's first line.
+    lineFill = 0;
+    sendStopSequence();
+    sendStartSequence();
+    if (!isPortClosed()) {
+        linkRunning = true;
+    }
+}
+
+void stopLink() {
+    linkRunning = false;
+    sendStopSequence();
+    closePort();
+}
+
+void toggleLink() {
+    if (linkRunning) {
+        stopLink();
+    } else {
+        startLink();
+    }
+}
+
+void readReplyLines() {
+    if (isPortClosed() || !linkRunning) {
+        return;
+    }
+    int scan = lineFill;
+    int end =
+        lineFill + readBytes(lineBuffer + lineFill, static_cast<int>(sizeof lineBuffer) - lineFill);
+    for (;;) {
+        const void* found = std::memchr(lineBuffer + scan, '\n', static_cast<size_t>(end - scan));
+        if (found == nullptr) {
+            lineFill = end;
+            if (lineFill == static_cast<int>(sizeof lineBuffer)) {
+                showLinkError("Did not find end of line");
+            }
+            return;
+        }
+        const int feed = static_cast<int>(static_cast<const char*>(found) - lineBuffer);
+        int length = feed;
+        lineBuffer[feed] = '\0';
+        if (feed > 0 && lineBuffer[feed - 1] == '\r') {
+            lineBuffer[feed - 1] = '\0';
+            length = feed - 1;
+        }
+        // Every byte goes to the log, a NUL inside the line included; the parse and lastLine
+        // see the text up to the first NUL.
+        logBytes(lineBuffer, static_cast<size_t>(length));
+        logText("\n");
+        const size_t textLength = strnlen(lineBuffer, static_cast<size_t>(length));
+        std::memcpy(telemetry.lastLine, lineBuffer, textLength);
+        telemetry.lastLine[textLength] = '\0';
+        parseReplyLine(lineBuffer);
+
+        const int rest = end - feed - 1;
+        std::memmove(lineBuffer, lineBuffer + feed + 1, static_cast<size_t>(rest));
+        scan = 0;
+        end = rest;
+        lineFill = 0;
+    }
+}

@@ -1,0 +1,158 @@
+// The serial port on termios. The device is opened non-blocking and kept that way: a read takes
+// only what has already arrived, and a write waits for the line with poll, never longer than the
+// bound the controller link has always allowed (100 ms + 100 ms per byte).
+#include "link/serial_port.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "link/controller_protocol.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+
+int portHandle = -1;
+std::FILE* captureLog = nullptr;
+
+namespace {
+PortWriteFunction portWrite = ::write;
+
+// Raw 9600 8N1. Hardware flow control stays as the driver reports it; software flow control is
+// switched off with the rest of the special characters, so every byte of a line gets through.
+bool configureLine(int fd) {
+    termios line;
+    if (tcgetattr(fd, &line) != 0) {
+        return false;
+    }
+    const tcflag_t hardwareFlow = line.c_cflag & CRTSCTS;
+    cfmakeraw(&line);
+    line.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    line.c_cflag |= CS8 | CLOCAL | CREAD | hardwareFlow;
+    // VMIN 1 makes an empty non-blocking read fail with EAGAIN, so that a read of 0 bytes means
+    // end of file (the device went away) and is never confused with "nothing yet".
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+    if (cfsetispeed(&line, B9600) != 0 || cfsetospeed(&line, B9600) != 0) {
+        return false;
+    }
+    return tcsetattr(fd, TCSANOW, &line) == 0;
+}
+
+int writeBounded(const char* bytes, int length) {
+    const uint32_t limitMs = 100u + 100u * static_cast<uint32_t>(length);
+    const uint32_t begin = tickCount();
+    int written = 0;
+    while (written < length) {
+        const ssize_t count = portWrite(portHandle, bytes + written, length - written);
+        if (count > 0) {
+            written += static_cast<int>(count);
+            continue;
+        }
+        if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            return -1 - written; // failed after `written` bytes
+        }
+        const uint32_t spent = tickCount() - begin;
+        if (spent >= limitMs) {
+            break;
+        }
+        pollfd wait{portHandle, POLLOUT, 0};
+        poll(&wait, 1, static_cast<int>(limitMs - spent));
+    }
+    return written;
+}
+} // namespace
+
+void setPortWriteFunction(PortWriteFunction write) {
+    portWrite = write != nullptr ? write : ::write;
+}
+
+bool openPort(const char* portName, const char* logName) {
+    portHandle = open(portName, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (portHandle < 0) {
+        return false;
+    }
+    // Both locks: flock keeps out other programs that take it, TIOCEXCL every other open.
+    if (flock(portHandle, LOCK_EX | LOCK_NB) != 0 || ioctl(portHandle, TIOCEXCL) != 0) {
+        return false;
+    }
+    if (!configureLine(portHandle)) {
+        return false;
+    }
+    captureLog = std::fopen(logName, "w");
+    return true;
+}
+
+void closePort() {
+    if (portHandle >= 0) {
+        close(portHandle);
+        portHandle = -1;
+    }
+    if (captureLog != nullptr) {
+        std::fclose(captureLog);
+        captureLog = nullptr;
+    }
+}
+
+int writeText(const char* text) {
+    const int length = static_cast<int>(std::strlen(text));
+    int written = writeBounded(text, length);
+    if (written < 0) {
+        written = -1 - written;
+        reportSystemError();
+    }
+    if (written != length) {
+        showLinkError("Did not write all data");
+    }
+    return written;
+}
+
+int readBytes(char* buffer, int maxCount) {
+    if (maxCount <= 0) {
+        return 0;
+    }
+    const ssize_t count = read(portHandle, buffer, static_cast<size_t>(maxCount));
+    if (count > 0) {
+        return static_cast<int>(count);
+    }
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        return 0;
+    }
+    if (count == 0) {
+        errno = EIO; // end of file: the far end hung up, which the system calls an I/O error
+    }
+    reportSystemError();
+    return 0;
+}
+
+bool isPortClosed() {
+    return portHandle < 0;
+}
+
+void showLinkError(const char* text) {
+    closePort();
+    // A link without its port is stopped: totals must not grow from stale values, and the
+    // dashboard offers the start key again.
+    linkRunning = false;
+    showErrorBox(text);
+}
+
+void reportSystemError() {
+    const int code = errno;
+    if (code == ENOENT) {
+        showLinkError("The selected COM port could not be opened");
+        return;
+    }
+    char text[1024];
+    const char* description = strerrordesc_np(code);
+    if (description != nullptr) {
+        std::snprintf(text, sizeof text, "%s", description);
+    } else {
+        std::snprintf(text, sizeof text, "Unknown error %d", code);
+    }
+    showLinkError(text);
+}

@@ -1,0 +1,163 @@
+// Reply lines: the nine base-16 fields with strtol's rules, the status letters, and cutting the
+// received stream into lines, over a real pseudo-terminal whose far end the test writes.
+#include <cmath>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+
+#include "link/controller_protocol.h"
+#include "link/serial_port.h"
+#include "support/link_state.h"
+#include "support/process.h"
+
+namespace {
+std::string flagString(const StatusFlags& f) {
+    const uint8_t all[] = {f.stopped,           f.shifting,     f.mainContactorOn,
+                           f.motorContactorsOn, f.reverse,      f.forward,
+                           f.motorsParallel,    f.motorsSeries, f.voltageDropWarning};
+    std::string letters;
+    for (int i = 0; i < 9; ++i) {
+        letters += all[i] != 0 ? "SGOMRFPSV"[i] : '.';
+    }
+    return letters;
+}
+
+struct LineCase {
+    const char* line;
+    float channels[9];
+    const char* flags; // set flags by letter, '.' for clear, in match order
+};
+
+TEST(ReplyLine, FieldsAndLettersParseByTheirRules) {
+    const float big = 2147483648.0f;
+    const LineCase cases[] = {
+        {"47 1f 30 32 7f 44 40 2a 0 SOMF", {71, 31, 48, 50, 127, 68, 64, 42, 0}, "S.OM.F..."},
+        {"12 34", {18, 52, 0, 0, 0, 0, 0, 0, 0}, "........."},
+        {"Q4", {0, 0, 0, 0, 0, 0, 0, 0, 0}, "........."},
+        {"", {0, 0, 0, 0, 0, 0, 0, 0, 0}, "........."},
+        {"0x1A -5 FFFFFFFF 7fffffff -80000000 -FFFFFFFF 123456789abc +0X10 0x",
+         {26, -5, big, big, -big, -big, big, 16, 0},
+         "........."},
+        {"1 2 3 4 5 6 7 8 9 S GO", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "S........"},
+        {"1 2 3 4 5 6 7 8 9 FS", {1, 2, 3, 4, 5, 6, 7, 8, 9}, ".....F.S."},
+        {"1 2 3 4 5 6 7 8 9 SS", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "S......S."},
+        {"1 2 3 4 5 6 7 8 9   SGOMRFPSV trailing", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "SGOMRFPSV"},
+        {"1 2 3 4 5 6 7 8 9 ofm", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "........."},
+        // No digit: the position stays before the blanks, so the letters are looked for there.
+        {"5 zz 7 SO", {5, 0, 0, 0, 0, 0, 0, 0, 0}, "........."},
+        {"\t1\v2\f3 4 5 6 7 8 9 MF", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "...M.F..."},
+    };
+    for (const LineCase& c : cases) {
+        telemetry = Telemetry{};
+        parseReplyLine(c.line);
+        for (int i = 0; i < 9; ++i) {
+            EXPECT_EQ(telemetry.rawChannels[i], c.channels[i]) << c.line << " channel " << i;
+        }
+        EXPECT_EQ(flagString(telemetry.statusFlags), c.flags) << c.line;
+    }
+}
+
+TEST(ReplyLine, AFieldWithoutDigitsLeavesThePositionWhereItWas) {
+    const char* text = "  xyz";
+    const char* end = nullptr;
+    EXPECT_EQ(readHexField(text, &end), 0);
+    EXPECT_EQ(end, text);
+    const char* prefixOnly = "0xg";
+    EXPECT_EQ(readHexField(prefixOnly, &end), 0);
+    EXPECT_EQ(end, prefixOnly + 1); // the 0 is the number, the x is not part of it
+}
+
+class LineStream : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetLinkState();
+        pair = openTerminalPair();
+        ASSERT_GE(pair.master, 0);
+        logName = makeScratchFolder("kv-log") + "/capture.log";
+        ASSERT_TRUE(openPortOn(pair, logName.c_str()));
+    }
+    void TearDown() override {
+        releaseLinkState();
+        closeTerminalPair(pair);
+        runCommand("rm -rf \"$(dirname '" + logName + "')\"");
+    }
+    // Reads frame by frame until condition holds (bounded).
+    bool readUntil(const std::function<bool()>& condition) {
+        return waitFor(
+            [&] {
+                readReplyLines();
+                return condition();
+            },
+            std::chrono::seconds(10));
+    }
+    std::string log() {
+        std::fflush(captureLog);
+        return readFile(logName);
+    }
+    TerminalPair pair;
+    std::string logName;
+};
+
+TEST_F(LineStream, ALineSplitOverTwoReadsIsParsedWhenItsLineFeedArrives) {
+    writeAll(pair.master, "47 1f 30 32");
+    ASSERT_TRUE(readUntil([] { return lineFill == 11; }));
+    EXPECT_EQ(telemetry.rawChannels[0], 0.0f);
+    EXPECT_EQ(log(), "");
+    writeAll(pair.master, " 7f 44 40 2a 0 SOMF\r\n");
+    ASSERT_TRUE(readUntil([] { return lineFill == 0 && telemetry.lastLine[0] != '\0'; }));
+    EXPECT_STREQ(telemetry.lastLine, "47 1f 30 32 7f 44 40 2a 0 SOMF");
+    EXPECT_EQ(telemetry.rawChannels[7], 42.0f);
+    EXPECT_EQ(log(), "47 1f 30 32 7f 44 40 2a 0 SOMF\n");
+}
+
+TEST_F(LineStream, EveryLineOfOneReadIsLoggedAndTheLastOneHeld) {
+    writeAll(pair.master, "1 2 SO\r\n\r\n3 4 F\n5 6 SS\r\n7");
+    ASSERT_TRUE(readUntil([] { return lineFill == 1; }));
+    EXPECT_STREQ(telemetry.lastLine, "5 6 SS");
+    EXPECT_EQ(telemetry.rawChannels[0], 5.0f);
+    EXPECT_EQ(flagString(telemetry.statusFlags), "S......S.");
+    EXPECT_EQ(log(), "1 2 SO\n\n3 4 F\n5 6 SS\n");
+    EXPECT_TRUE(errorBoxes.empty());
+}
+
+TEST_F(LineStream, ANulInsideALineReachesTheLogWhole) {
+    writeAll(pair.master, std::string("12 34\0 56 % bytes\r\n", 19));
+    ASSERT_TRUE(readUntil([] { return std::string(telemetry.lastLine) == "12 34"; }));
+    EXPECT_EQ(log(), std::string("12 34\0 56 % bytes\n", 18));
+    EXPECT_EQ(telemetry.rawChannels[1], 52.0f);
+    EXPECT_EQ(telemetry.rawChannels[2], 0.0f);
+}
+
+TEST_F(LineStream, ALineOf1023BytesWithoutLineFeedWaitsForMore) {
+    writeAll(pair.master, std::string(1023, 'a'));
+    ASSERT_TRUE(readUntil([] { return lineFill == 1023; }));
+    EXPECT_FALSE(isPortClosed());
+    EXPECT_TRUE(errorBoxes.empty());
+    writeAll(pair.master, "\n");
+    ASSERT_TRUE(readUntil([] { return lineFill == 0; }));
+    EXPECT_EQ(std::string(telemetry.lastLine).size(), 1023u);
+    EXPECT_EQ(log(), std::string(1023, 'a') + "\n");
+}
+
+TEST_F(LineStream, ALineOf1024BytesWithoutLineFeedStopsTheLink) {
+    writeAll(pair.master, std::string(1024, 'b'));
+    ASSERT_TRUE(readUntil([] { return !errorBoxes.empty(); }));
+    EXPECT_EQ(errorBoxes, std::vector<std::string>{"Did not find end of line"});
+    EXPECT_TRUE(isPortClosed());
+    EXPECT_EQ(captureLog, nullptr);
+    EXPECT_FALSE(linkRunning);
+    EXPECT_EQ(lineFill, 1024);
+}
+
+TEST_F(LineStream, TheFarEndHangingUpIsAReadFailureWithTheSystemsText) {
+    writeAll(pair.master, "1 2\r\n");
+    ASSERT_TRUE(readUntil([] { return telemetry.rawChannels[1] == 2.0f; }));
+    closeTerminalPair(pair);
+    ASSERT_TRUE(readUntil([] { return !errorBoxes.empty(); }));
+    EXPECT_EQ(errorBoxes, std::vector<std::string>{"Input/output error"});
+    EXPECT_TRUE(isPortClosed());
+    EXPECT_FALSE(linkRunning);
+    EXPECT_EQ(captureLog, nullptr);
+    EXPECT_EQ(readFile(logName), "1 2\n"); // the log closed with the port, keeping every line
+}
+} // namespace

@@ -1,0 +1,144 @@
+// Whole sessions against the simulator over a real pseudo-terminal: the exact start and stop
+// bytes with their quiet times, every line parsed in order and logged byte for byte, one capture
+// log per start.
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "link/controller_protocol.h"
+#include "link/serial_port.h"
+#include "platform/clock.h"
+#include "support/link_state.h"
+#include "support/simulator.h"
+
+namespace {
+struct WriteRecord {
+    uint32_t tick;
+    std::string bytes;
+};
+std::vector<WriteRecord> writes;
+
+// Passes every write through to the system, noting when it happened.
+ssize_t recordingWrite(int fd, const void* bytes, std::size_t count) {
+    const ssize_t written = ::write(fd, bytes, count);
+    if (written > 0) {
+        writes.push_back({tickCount(), std::string(static_cast<const char*>(bytes),
+                                                   static_cast<std::size_t>(written))});
+    }
+    return written;
+}
+
+std::string joinLines(const std::vector<std::string>& lines, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += lines[i] + "\n";
+    }
+    return text;
+}
+
+std::size_t countLines(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+class LinkSession : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetLinkState();
+        writes.clear();
+    }
+    void TearDown() override { releaseLinkState(); }
+};
+
+TEST_F(LinkSession, StartAndStopSendTheirBytesWithQuietBeforeEachStep) {
+    SimulatorRun sim = startSimulator({"--start-at", "2"});
+    WorkingDirectoryGuard here(sim.folder);
+    setPortWriteFunction(recordingWrite);
+
+    const std::time_t before = std::time(nullptr);
+    startLink();
+    const std::time_t after = std::time(nullptr);
+    ASSERT_TRUE(errorBoxes.empty()) << errorBoxes.front();
+    ASSERT_TRUE(linkRunning);
+    // The log is named by the time of the start.
+    const std::string log = noteCaptureLog();
+    ASSERT_TRUE(isCaptureLogNameBetween(log, before, after)) << log;
+
+    // Read frame by frame; each frame ends holding the latest line logged so far.
+    bool inOrder = true;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            readReplyLines();
+            const std::string logged = readFile(log);
+            if (!logged.empty()) {
+                const std::size_t cut = logged.rfind('\n', logged.size() - 2);
+                const std::string last = logged.substr(cut == std::string::npos ? 0 : cut + 1);
+                inOrder = inOrder && last == std::string(telemetry.lastLine) + "\n";
+            }
+            return countLines(logged) >= 15;
+        },
+        std::chrono::seconds(30)));
+    EXPECT_TRUE(inOrder);
+
+    const uint32_t stopBegin = tickCount();
+    stopLink();
+    const uint32_t stopEnd = tickCount();
+    EXPECT_FALSE(linkRunning);
+    EXPECT_TRUE(isPortClosed());
+    EXPECT_EQ(captureLog, nullptr);
+    EXPECT_TRUE(errorBoxes.empty());
+
+    // The bytes as the controller received them, in order, and nothing else.
+    ASSERT_TRUE(waitFor([&] { return simulatorSaid(sim, "silent"); }, std::chrono::seconds(20)));
+    std::string wire;
+    for (const ReceivedChunk& chunk : receivedChunks(sim)) {
+        wire += chunk.bytes;
+    }
+    EXPECT_EQ(wire, std::string(" \x1b\x1b"
+                                "p\r\n"
+                                "Q4\r\n"
+                                " \x1b\x1b"));
+
+    // Stop bytes, drain; drain, "p"; drain, "Q4": 500 ms quiet at least before each next step.
+    ASSERT_EQ(writes.size(), 4u);
+    EXPECT_GE(writes[1].tick - writes[0].tick, 1000u);
+    EXPECT_GE(writes[2].tick - writes[1].tick, 500u);
+    EXPECT_EQ(writes[3].bytes, " \x1b\x1b");
+    EXPECT_GE(stopEnd - std::max(stopBegin, writes[3].tick), 500u);
+
+    // Every line the simulator sent before the stop is in the log, byte for byte, in order.
+    const std::string logged = readFile(log);
+    const std::vector<std::string> sent = sentLines(sim);
+    const std::size_t count = countLines(logged);
+    ASSERT_GE(count, 15u);
+    ASSERT_LE(count, sent.size());
+    EXPECT_EQ(logged, joinLines(sent, count));
+    stopSimulator(sim);
+}
+
+TEST_F(LinkSession, EachStartWritesACaptureLogOfItsOwn) {
+    SimulatorRun sim = startSimulator({});
+    WorkingDirectoryGuard here(sim.folder);
+    std::vector<std::string> logs;
+    for (int run = 0; run < 2; ++run) {
+        startLink();
+        logs.push_back(noteCaptureLog());
+        ASSERT_TRUE(linkRunning) << run;
+        ASSERT_TRUE(waitFor(
+            [] {
+                readReplyLines();
+                return telemetry.lastLine[0] != '\0';
+            },
+            std::chrono::seconds(20)));
+        stopLink();
+        telemetry.lastLine[0] = '\0';
+    }
+    EXPECT_TRUE(errorBoxes.empty());
+    EXPECT_NE(logs[0], logs[1]);
+    for (const std::string& name : logs) {
+        EXPECT_FALSE(readFile(name).empty()) << name;
+    }
+    stopSimulator(sim);
+}
+} // namespace

@@ -1,0 +1,46 @@
+// The controller simulator as a test partner: started in a scratch folder where it links COMn,
+// what it sent (standard output) and what it received (standard error), and a working-directory
+// guard for in-process link tests.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+
+struct SimulatorRun {
+    ChildProcess process;
+    std::string folder; // scratch working directory holding the COMn link
+    int comNumber = 1;
+};
+
+// Starts the simulator with args in a fresh scratch folder and waits (bounded) for its COMn link.
+// Fails the calling test (gtest) when the link does not appear.
+SimulatorRun startSimulator(const std::vector<std::string>& args, int comNumber = 1);
+
+// Ends the simulator (SIGTERM, then SIGKILL if it lingers) and removes its folder.
+void stopSimulator(SimulatorRun& run);
+
+// The lines the simulator sent so far, without their CR LF.
+std::vector<std::string> sentLines(const SimulatorRun& run);
+
+// One read the simulator made of what the dashboard sent.
+struct ReceivedChunk {
+    double ms; // since the simulator started
+    std::string bytes;
+};
+std::vector<ReceivedChunk> receivedChunks(const SimulatorRun& run);
+
+// True once the simulator has written a line equal to text to standard error.
+bool simulatorSaid(const SimulatorRun& run, const std::string& text);
+
+// chdir into folder for the guard's lifetime; the previous working directory comes back after.
+struct WorkingDirectoryGuard {
+    explicit WorkingDirectoryGuard(const std::string& folder);
+    ~WorkingDirectoryGuard();
+    WorkingDirectoryGuard(const WorkingDirectoryGuard&) = delete;
+    WorkingDirectoryGuard& operator=(const WorkingDirectoryGuard&) = delete;
+    std::string previous;
+};
+
+// True when name is the capture log name of a time from `from` to `to` (inclusive).
+bool isCaptureLogNameBetween(const std::string& name, long from, long to);
