@@ -15,3 +15,12 @@ struct GlyphFont {
     // Deletes the lists and textures; does nothing for a font not built or already released.
     void release();
 };
+
+// Number of codes a font holds: 0 to 127.
+constexpr int glyphCount = 128;
+
+// The smallest power of two >= n, and 1 for n <= 1: the side of a glyph's texture.
+uint32_t nextPowerOfTwo(uint32_t n);
+
+// A 26.6 fixed-point advance in whole pixels, floored (not rounded).
+int32_t advanceInPixels(long advance26dot6);

@@ -2,9 +2,11 @@
 #pragma once
 #include "text/glyph_font.h"
 
-// Draws the formatted text (at most 255 characters; '\n' starts a line one pitch lower) at
-// (x, y) after the current modelview, in the current colour. Centred text is centred on (x, y).
-// A null format draws nothing. Restores colour, raster position, enables, list base, matrix
-// mode and modelview. Allocates nothing.
+// Draws the formatted text (cut at 255 characters; '\n' starts a line one pitch, 1.5873016 x
+// the font's height, lower) at (x, y) after the current modelview, in the current colour.
+// Centred, each line is centred on (x, y) and lowered by half its mean advance; that needs a
+// modelview that only translates. Bytes from 128 up draw nothing. A null format draws nothing.
+// Restores colour, raster position, enables, list base, matrix mode and modelview; leaves the
+// blend function at source alpha / one minus source alpha. Allocates nothing.
 void printText(const GlyphFont& font, bool centred, float x, float y, const char* format, ...)
     __attribute__((format(printf, 5, 6)));

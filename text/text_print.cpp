@@ -1,0 +1,150 @@
+// Text printing: each line is called twice through the font's display lists. The first pass
+// draws with alpha 0 and only measures how far the glyphs' glBitmap moves push the raster
+// position; that width centres the second, visible pass. Lines are cut in place in a stack
+// buffer, so a call allocates nothing.
+#include "text/text_print.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+constexpr int textBufferSize = 256;
+
+// 1/0.63 in single precision: the pitch the dashboard's layouts were made for.
+constexpr float linePitchFactor = 1.5873016f;
+
+// Calls the lists of a line's bytes. Bytes from 128 up have no list in this font (the names
+// past it may be another font's), so they are left out and draw nothing.
+void callGlyphs(const unsigned char* line, int length) {
+    int runStart = 0;
+    for (int i = 0; i <= length; ++i) {
+        if (i < length && line[i] < glyphCount) {
+            continue;
+        }
+        if (i > runStart) {
+            glCallLists(i - runStart, GL_UNSIGNED_BYTE, line + runStart);
+        }
+        runStart = i + 1;
+    }
+}
+
+// Where the point (x, y, 0) after the caller's modelview lands on the window, in x; false when
+// it cannot be projected.
+struct Reference {
+    GLdouble modelview[16];
+    bool valid;
+    double windowX;
+};
+
+Reference readReference(float x, float y) {
+    Reference ref{};
+    GLdouble projection[16];
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, ref.modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    GLdouble wx = 0, wy = 0, wz = 0;
+    ref.valid = gluProject(x, y, 0, ref.modelview, projection, viewport, &wx, &wy, &wz) == GL_TRUE;
+    ref.windowX = wx;
+    return ref;
+}
+
+// The line's origin: (x, y - offset) in eye space added after the caller's modelview.
+void placeLine(const Reference& ref, float x, float y, float offset) {
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(x, y - offset, 0);
+    glMultMatrixd(ref.modelview);
+}
+
+// Invisible pass: how far the line moves the raster position, in window pixels, which under a
+// translating modelview is also its width in eye units. 0 when that cannot be known.
+float measureLine(const Reference& ref, float x, float y, float offset, const unsigned char* line,
+                  int length) {
+    placeLine(ref, x, y, offset);
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    glColor4f(colour[0], colour[1], colour[2], 0);
+    glRasterPos2f(0, 0);
+    GLboolean startVisible = GL_FALSE;
+    glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &startVisible);
+    callGlyphs(line, length);
+    GLfloat raster[4];
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+    glColor4f(colour[0], colour[1], colour[2], colour[3]);
+    glPopMatrix();
+    // Outside the view volume the raster position does not move, and unprojectable points
+    // have no reference: either way the width is unknown and the line stays where it is.
+    if (!ref.valid || startVisible != GL_TRUE) {
+        return 0;
+    }
+    return float(double(raster[0]) - ref.windowX);
+}
+
+void drawLine(const Reference& ref, float x, float y, float offset, const unsigned char* line,
+              int length) {
+    placeLine(ref, x, y, offset);
+    callGlyphs(line, length);
+    glPopMatrix();
+}
+} // namespace
+
+void printText(const GlyphFont& font, bool centred, float x, float y, const char* format, ...) {
+    const float pitch = font.height * linePitchFactor;
+
+    char text[textBufferSize];
+    text[0] = '\0';
+    if (format != nullptr) {
+        va_list args;
+        va_start(args, format);
+        // Longer text is cut at 255 characters.
+        if (std::vsnprintf(text, sizeof text, format, args) < 0) {
+            text[0] = '\0';
+        }
+        va_end(args);
+    }
+
+    glPushAttrib(GL_LIST_BIT | GL_CURRENT_BIT | GL_ENABLE_BIT | GL_TRANSFORM_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glListBase(font.listBase);
+
+    const Reference ref = readReference(x, y);
+
+    // Every line, the last included even when empty, is measured and drawn; each centred line
+    // is centred on the caller's point.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    int lineStart = 0;
+    int lineIndex = 0;
+    for (int i = 0;; ++i) {
+        if (bytes[i] != '\n' && bytes[i] != '\0') {
+            continue;
+        }
+        const unsigned char* line = bytes + lineStart;
+        const int length = i - lineStart;
+        const float offset = float(lineIndex) * pitch;
+        const float measured = measureLine(ref, x, y, offset, line, length);
+        float drawX = x;
+        float drawY = y;
+        if (centred) {
+            const float count = float(length > 0 ? length : 1);
+            drawX = x - measured * 0.5f;
+            drawY = y - (measured / count) * 0.5f;
+        }
+        drawLine(ref, drawX, drawY, offset, line, length);
+
+        if (bytes[i] == '\0') {
+            break;
+        }
+        lineStart = i + 1;
+        ++lineIndex;
+    }
+
+    glPopAttrib();
+}
