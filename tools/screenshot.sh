@@ -62,10 +62,19 @@ for _ in $(seq 1 150); do
 done
 [ -n "$window" ] || { echo "the dashboard window did not appear" >&2; cat app.out >&2; exit 1; }
 
+# The key is held a moment, as a hand would: the dashboard reads key states once per frame, so
+# a press and release that both arrive between two frames are never seen.
 xdotool windowfocus --sync "$window"
-xdotool key s
+xdotool keydown s
+sleep 0.3
+xdotool keyup s
 for _ in $(seq 1 150); do grep -q '^streaming' sim.err && break; sleep 0.2; done
-grep -q '^streaming' sim.err || { echo "the link did not start" >&2; cat app.out >&2; exit 1; }
+grep -q '^streaming' sim.err || {
+    echo "the link did not start" >&2
+    cat app.out sim.err >&2
+    import -window root "$out.failed.png"
+    exit 1
+}
 log=$(readlink /proc/"$app_pid"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 || true)
 
 # Let the battery model gather samples over the pull-away before the picture is taken.

@@ -63,6 +63,11 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
+void pressKey(const std::string& window, const std::string& key) {
+    runCommand("xdotool windowfocus --sync " + window + " && xdotool keydown " + key +
+               " && sleep 0.3 && xdotool keyup " + key);
+}
+
 CellMap cellOf(int cell) {
     return {cellViewport(cell, 4, windowWidth, windowHeight)};
 }
@@ -103,7 +108,9 @@ TEST(EndToEnd, SimulatorDrivesNeedlesBatteryModelAndCaptureLog) {
         EXPECT_EQ(needlePixels(before, cellOf(cell)), 0) << "cell " << cell;
     }
 
-    runCommand("xdotool windowfocus --sync " + window + " && xdotool key s");
+    // Held a moment, as a hand would: key states are read once per frame, and a press and
+    // release that both arrive between two frames are never seen.
+    pressKey(window, "s");
     ASSERT_TRUE(waitFor([&] { return simulatorSaid(sim, "streaming"); }, std::chrono::seconds(30)))
         << readFile(app.stderrPath);
     std::string log;
@@ -135,7 +142,7 @@ TEST(EndToEnd, SimulatorDrivesNeedlesBatteryModelAndCaptureLog) {
     ASSERT_TRUE(
         readFittedLine(after, cellOf(batteryCell), 0, 300, 105, 130, &drawnVoc, &drawnSlope));
     EXPECT_NEAR(drawnVoc, 125.0, 1.0);
-    EXPECT_NEAR(-drawnSlope, 0.040, 0.008);
+    EXPECT_NEAR(-drawnSlope, 0.040, 0.006);
     // The two figures are written above the plot.
     const CellMap battery = cellOf(batteryCell);
     for (double y : {900.0, 800.0}) {
@@ -147,7 +154,7 @@ TEST(EndToEnd, SimulatorDrivesNeedlesBatteryModelAndCaptureLog) {
             << "figure line at " << y;
     }
 
-    runCommand("xdotool key Escape");
+    pressKey(window, "Escape");
     EXPECT_EQ(waitProcess(app, std::chrono::seconds(30)), 0);
     kill(sim.process.pid, SIGTERM);
     waitProcess(sim.process, std::chrono::seconds(10));
@@ -178,9 +185,14 @@ TEST(EndToEnd, SimulatorDrivesNeedlesBatteryModelAndCaptureLog) {
     }
     const BatteryFit fit = fitBatteryLine(amps.data(), volts.data(), static_cast<int>(amps.size()));
     ASSERT_TRUE(fit.valid);
-    EXPECT_NEAR(fit.voc, 125.0, 0.5);
-    EXPECT_NEAR(-fit.slope, 0.040, 0.003);
-    EXPECT_NEAR(drawnVoc, fit.voc, 1.0);
+    // Battery volts come in counts of 1.75 V and the first seconds of the drive span only some
+    // 100 A, so the fit lands within about a count's worth of the simulated battery.
+    EXPECT_NEAR(fit.voc, 125.0, 1.0);
+    EXPECT_NEAR(-fit.slope, 0.040, 0.006);
+    // What the program drew is the fit of what it received (its frames weigh the lines by how
+    // long each was current, so the two agree closely but not exactly).
+    EXPECT_NEAR(drawnVoc, fit.voc, 0.5);
+    EXPECT_NEAR(drawnSlope, fit.slope, 0.003);
     telemetry = Telemetry{};
 
     unlink(log.c_str());

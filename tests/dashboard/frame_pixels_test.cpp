@@ -9,6 +9,10 @@
 #include "frame_render.h"
 
 namespace {
+// The value line's band of a dial cell: clear of the caption below, the first tick mark at the
+// lower left and a needle pinned at the start of a -135/60 scale.
+constexpr double valueU0 = 390, valueU1 = 720, valueV0 = 245, valueV1 = 370;
+
 constexpr int width = 800;
 constexpr int height = 600;
 
@@ -72,7 +76,7 @@ TEST_F(FrameTest, ThrottleAboveTheScaleIsARedNeedleAtTheEndAndARedValue) {
     EXPECT_GT(countPixels(
                   text, throttle, [](double, double) { return true; }, isRed),
               20);
-    EXPECT_EQ(differencesInBand(image, text, throttle, 250, 750, 230, 380), 0);
+    EXPECT_EQ(differencesInBand(image, text, throttle, valueU0, valueU1, valueV0, valueV1), 0);
 }
 
 TEST_F(FrameTest, ValueBelowTheScaleIsABlueNeedleAtTheStart) {
@@ -89,7 +93,7 @@ TEST_F(FrameTest, ValueBelowTheScaleIsABlueNeedleAtTheStart) {
                   [](Rgb8 c) { return isWhite(c) || isRed(c); }),
               0);
     const Image text = drawTextAlone(gl, throttle.r, blue, largeFont, true, 500, 312.5f, "-50%");
-    EXPECT_EQ(differencesInBand(image, text, throttle, 250, 750, 230, 380), 0);
+    EXPECT_EQ(differencesInBand(image, text, throttle, valueU0, valueU1, valueV0, valueV1), 0);
 }
 
 TEST_F(FrameTest, ValueOnTheScaleEndIsWhite) {
@@ -101,7 +105,7 @@ TEST_F(FrameTest, ValueOnTheScaleEndIsWhite) {
     const CellMap duty = cell(5); // slot 6 holds the duty cycle
     EXPECT_NEAR(needleAngle(image, duty), 60.0, 2.0);
     const Image text = drawTextAlone(gl, duty.r, white, largeFont, true, 500, 312.5f, "100%");
-    EXPECT_EQ(differencesInBand(image, text, duty, 250, 750, 230, 380), 0);
+    EXPECT_EQ(differencesInBand(image, text, duty, valueU0, valueU1, valueV0, valueV1), 0);
 }
 
 TEST_F(FrameTest, NoNeedleWhileTheLinkIsStoppedAndTheHintInTheMiddle) {
@@ -115,7 +119,7 @@ TEST_F(FrameTest, NoNeedleWhileTheLinkIsStoppedAndTheHintInTheMiddle) {
     }
     // The value line shows zero in the definition's format, in white.
     const Image text = drawTextAlone(gl, cell(0).r, white, largeFont, true, 500, 312.5f, "0%");
-    EXPECT_EQ(differencesInBand(image, text, cell(0), 250, 750, 230, 380), 0);
+    EXPECT_EQ(differencesInBand(image, text, cell(0), valueU0, valueU1, valueV0, valueV1), 0);
 
     const CellMap whole{{0, 0, width, height}};
     const Image hint =
