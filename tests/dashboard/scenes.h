@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ struct Scene {
     void (*configure)(); // settings and command-line flags, before initDashboard
     void (*feed)();      // telemetry, totals and link state, after initDashboard
 };
+
+// Test names and failure messages show a scene by its name.
+inline void PrintTo(const Scene& scene, std::ostream* out) { *out << scene.name; }
 
 // 600 samples scattered around V = 125 - 0.04 x I by a fixed pseudo-random sequence.
 inline void fillBatterySamples(uint32_t accepted) {
