@@ -2,13 +2,14 @@
 # Takes a screenshot of the real dashboard while the controller simulator drives it: 3 x 4 cells
 # with the battery model beside the status panel, 800 x 600, link started with the S key.
 # Builds nothing: uses the binaries under build/default. Runs under its own Xvfb.
+# KV_SCREENSHOT_SECONDS (default 9) sets how long the link runs before the picture.
 # Usage: tools/screenshot.sh [output.png]   (default: docs/screenshot.png)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/docs/screenshot.png}")
 program="$root/build/default/kestroview"
 simulator="$root/build/default/tools/simulator/kestroview-sim"
-seconds=${KV_SCREENSHOT_SECONDS:-12}
+seconds=${KV_SCREENSHOT_SECONDS:-9}
 
 for f in "$program" "$simulator"; do
     if [ ! -x "$f" ]; then
