@@ -1,0 +1,302 @@
+// Text printing in a real GL context, judged from the pixels: where lines land, that the
+// measuring pass leaves nothing behind, and that the caller's state survives the call.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "reference_glyphs.h"
+#include "support/gl_context.h"
+#include "text/text_print.h"
+
+namespace {
+const uint8_t black[3] = {0, 0, 0};
+
+class TextPrintTest : public GlTest {
+  protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        // Built in the dashboard's order, so the small font's lists follow the large font's.
+        large.init(fontFile("Arial").c_str(), 72);
+        small.init(fontFile("Arial:bold").c_str(), 40);
+        usePixelProjection();
+        glClearColor(0, 0, 0, 1);
+    }
+    void TearDown() override {
+        large.release();
+        small.release();
+        GlTest::TearDown();
+    }
+
+    // The frame after draw, on black, with white as the current colour.
+    Image frameOf(const std::function<void()>& draw) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glColor3f(1, 1, 1);
+        draw();
+        return readFrame();
+    }
+
+    // One line drawn once, as the visible pass alone would draw it.
+    void drawOnePass(const GlyphFont& font, float x, float y, const std::string& line) {
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glEnable(GL_TEXTURE_2D);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glListBase(font.listBase);
+        glPushMatrix();
+        glTranslatef(x, y, 0);
+        glCallLists(GLsizei(line.size()), GL_UNSIGNED_BYTE, line.data());
+        glPopMatrix();
+        glPopAttrib();
+    }
+
+    GlyphFont large{};
+    GlyphFont small{};
+};
+
+TEST_F(TextPrintTest, MeasuringPassLeavesNoTrace) {
+    // A second, visible pass over the same ink would darken or lighten every partly covered
+    // pixel, so the printed line must equal one single pass.
+    for (const char* line : {"Hg 42", "km/h", "W"}) {
+        SCOPED_TRACE(line);
+        const Image printed = frameOf([&] { printText(large, false, 50, 300, "%s", line); });
+        const Image once = frameOf([&] { drawOnePass(large, 50, 300, line); });
+        EXPECT_FALSE(findInk(printed, black).empty);
+        EXPECT_EQ(countDifferentPixels(printed, once), 0u);
+    }
+}
+
+TEST_F(TextPrintTest, CentredLineIsCentredOnItsPointAndLoweredByHalfItsMeanAdvance) {
+    const struct {
+        const GlyphFont* font;
+        const char* pattern;
+        unsigned size;
+        const char* line;
+    } cases[] = {{&large, "Arial", 72, "120 km/h"},
+                 {&small, "Arial:bold", 40, "88.8"},
+                 {&small, "Arial:bold", 40, "W"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string line = c.line;
+        const float width = float(lineAdvance(referenceGlyphs(fontFile(c.pattern), c.size), line));
+        const float x = 400 - width * 0.5f;
+        const float y = 300 - (width / float(line.size())) * 0.5f;
+
+        const Image centred = frameOf([&] { printText(*c.font, true, 400, 300, "%s", c.line); });
+        const Image placed = frameOf([&] { printText(*c.font, false, x, y, "%s", c.line); });
+        EXPECT_EQ(countDifferentPixels(centred, placed), 0u);
+
+        // The ink lies within the advance span around the point, so nothing was left at the
+        // uncentred position.
+        const InkBox ink = findInk(centred, black);
+        ASSERT_FALSE(ink.empty);
+        EXPECT_GE(ink.left, int(400 - width * 0.5f) - 1);
+        EXPECT_LE(ink.right, int(400 + width * 0.5f) + 1);
+    }
+}
+
+TEST_F(TextPrintTest, CentringMeasuresInGlyphUnitsUnderTheDashboardProjection) {
+    // A cell: a 300 x 300 pixel viewport showing 0..1000 in both directions.
+    glViewport(100, 50, 300, 300);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, 1000, 0, 1000);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(20, -10, 0); // the dial's own offset inside the cell
+
+    const std::string line = "1234";
+    const float width = float(lineAdvance(referenceGlyphs(fontFile("Arial"), 72), line));
+    const Image centred = frameOf([&] { printText(large, true, 500, 400, "%s", line.c_str()); });
+    const Image placed = frameOf([&] {
+        printText(large, false, 500 - width * 0.5f, 400 - (width / 4) * 0.5f, "%s", line.c_str());
+    });
+    EXPECT_FALSE(findInk(centred, black).empty);
+    EXPECT_EQ(countDifferentPixels(centred, placed), 0u);
+}
+
+TEST_F(TextPrintTest, LinesStepDownByThePitch) {
+    const struct {
+        const GlyphFont* font;
+        const char* text;
+        std::vector<std::string> lines;
+        std::vector<float> offsets;
+    } cases[] = {
+        {&small,
+         "AB\nCD\nEF\nGH",
+         {"AB", "CD", "EF", "GH"},
+         {0, 63.492065f, 126.98413f, 190.4762f}},
+        {&large, "1\n2", {"1", "2"}, {0, 114.28571f}},
+        {&small, "\n\nX", {"", "", "X"}, {0, 63.492065f, 126.98413f}},
+        {&small, "abc\n", {"abc", ""}, {0, 63.492065f}},
+        {&small, "a\r\nb", {"a\r", "b"}, {0, 63.492065f}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const Image printed = frameOf([&] { printText(*c.font, false, 60, 500, "%s", c.text); });
+        const Image each = frameOf([&] {
+            for (std::size_t k = 0; k < c.lines.size(); ++k) {
+                printText(*c.font, false, 60, 500 - c.offsets[k], "%s", c.lines[k].c_str());
+            }
+        });
+        EXPECT_EQ(countDifferentPixels(printed, each), 0u);
+    }
+}
+
+TEST_F(TextPrintTest, EachCentredLineIsCentredOnTheCallersPoint) {
+    const std::vector<ReferenceGlyph> glyphs = referenceGlyphs(fontFile("Arial:bold"), 40);
+    const float pitch = 63.492065f;
+    const Image printed = frameOf([&] { printText(small, true, 400, 300, "AB\nWWWW\n"); });
+    const Image each = frameOf([&] {
+        float k = 0;
+        for (const std::string line : {"AB", "WWWW"}) {
+            const float width = float(lineAdvance(glyphs, line));
+            const float y = 300 - (width / float(line.size())) * 0.5f;
+            printText(small, false, 400 - width * 0.5f, y - k * pitch, "%s", line.c_str());
+            k += 1;
+        }
+    });
+    EXPECT_EQ(countDifferentPixels(printed, each), 0u);
+}
+
+TEST_F(TextPrintTest, NothingIsDrawnForNullFormatEmptyTextOrOnlyHighBytes) {
+    const Image blank = frameOf([] {});
+    const char* const nullFormat = nullptr;
+    EXPECT_EQ(
+        countDifferentPixels(blank, frameOf([&] { printText(small, true, 400, 300, nullFormat); })),
+        0u);
+    EXPECT_EQ(
+        countDifferentPixels(blank, frameOf([&] { printText(small, true, 400, 300, "%s", ""); })),
+        0u);
+    EXPECT_EQ(countDifferentPixels(
+                  blank, frameOf([&] { printText(large, false, 400, 300, "\x80\xC8\xFF"); })),
+              0u);
+}
+
+TEST_F(TextPrintTest, BytesFrom128UpDrawNothingAndKeepThePen) {
+    // In the large font these bytes would name the small font's lists.
+    const Image plain = frameOf([&] { printText(large, false, 50, 300, "AB"); });
+    for (const char* text : {"A\x80"
+                             "B",
+                             "A\xC8"
+                             "B",
+                             "A\xFF\xFE"
+                             "B",
+                             "\xC1"
+                             "AB\xC1"}) {
+        EXPECT_EQ(countDifferentPixels(
+                      plain, frameOf([&] { printText(large, false, 50, 300, "%s", text); })),
+                  0u);
+    }
+}
+
+TEST_F(TextPrintTest, FormattedTextIsCutAt255Characters) {
+    // 253 empty lines and then "ABCD": the cut keeps "AB" on line 253. The start lies far above
+    // the window so that line 253 lands inside it.
+    const float pitch = 63.492065f;
+    const float y = 253 * pitch + 150;
+    const std::string text = std::string(253, '\n') + "ABCD";
+    const std::string longer = text + std::string(2000, 'Z');
+    const Image expected = frameOf([&] { printText(small, false, 50, y - 253 * pitch, "AB"); });
+    EXPECT_FALSE(findInk(expected, black).empty);
+    for (const std::string* t : {&text, &longer}) {
+        EXPECT_EQ(countDifferentPixels(
+                      expected, frameOf([&] { printText(small, false, 50, y, "%s", t->c_str()); })),
+                  0u);
+    }
+}
+
+TEST_F(TextPrintTest, CentredLineStartingOutsideTheViewIsNotShifted) {
+    const Image centred = frameOf([&] { printText(large, true, -40, 300, "WWWW"); });
+    const Image plain = frameOf([&] { printText(large, false, -40, 300, "WWWW"); });
+    EXPECT_FALSE(findInk(plain, black).empty);
+    EXPECT_EQ(countDifferentPixels(centred, plain), 0u);
+}
+
+// What the caller had set before the call; each is read back afterwards.
+struct CallerState {
+    GLfloat colour[4];
+    GLfloat raster[4];
+    GLboolean lighting, texture, depth, blend;
+    GLint listBase;
+    GLint matrixMode;
+    GLdouble modelview[16];
+};
+
+CallerState readCallerState() {
+    CallerState s{};
+    glGetFloatv(GL_CURRENT_COLOR, s.colour);
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, s.raster);
+    s.lighting = glIsEnabled(GL_LIGHTING);
+    s.texture = glIsEnabled(GL_TEXTURE_2D);
+    s.depth = glIsEnabled(GL_DEPTH_TEST);
+    s.blend = glIsEnabled(GL_BLEND);
+    glGetIntegerv(GL_LIST_BASE, &s.listBase);
+    glGetIntegerv(GL_MATRIX_MODE, &s.matrixMode);
+    glGetDoublev(GL_MODELVIEW_MATRIX, s.modelview);
+    return s;
+}
+
+void expectSameState(const CallerState& a, const CallerState& b) {
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(a.colour[i], b.colour[i]) << "colour " << i;
+        EXPECT_EQ(a.raster[i], b.raster[i]) << "raster " << i;
+    }
+    EXPECT_EQ(a.lighting, b.lighting);
+    EXPECT_EQ(a.texture, b.texture);
+    EXPECT_EQ(a.depth, b.depth);
+    EXPECT_EQ(a.blend, b.blend);
+    EXPECT_EQ(a.listBase, b.listBase);
+    EXPECT_EQ(a.matrixMode, b.matrixMode);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(a.modelview[i], b.modelview[i]) << "modelview " << i;
+    }
+}
+
+TEST_F(TextPrintTest, CallersStateIsAsItWasAfterTheCall) {
+    const struct {
+        bool enables; // lighting, texturing, depth test and blending all on, or all off
+        GLenum matrixMode;
+        GLfloat colour[4];
+        bool centred;
+        const char* text;
+    } cases[] = {
+        {false, GL_MODELVIEW, {1, 1, 1, 1}, true, "120"},
+        {true, GL_PROJECTION, {0.25f, 0.5f, 0.75f, 0.5f}, false, "two\nlines"},
+        {false, GL_TEXTURE, {1, 0, 0, 0.125f}, true, ""},
+        {true, GL_MODELVIEW, {0, 1, 0, 0}, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text != nullptr ? c.text : "(null)");
+        for (GLenum cap : {GL_LIGHTING, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_BLEND}) {
+            c.enables ? glEnable(cap) : glDisable(cap);
+        }
+        glBlendFunc(GL_ONE, GL_ZERO);
+        glListBase(7);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(30, 40, 0);
+        glRasterPos2f(12, 34);
+        glColor4fv(c.colour);
+        glMatrixMode(c.matrixMode);
+        const CallerState before = readCallerState();
+
+        printText(small, c.centred, 200, 300, c.text == nullptr ? nullptr : "%s", c.text);
+
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        expectSameState(before, readCallerState());
+        GLint source = 0, destination = 0;
+        glGetIntegerv(GL_BLEND_SRC, &source);
+        glGetIntegerv(GL_BLEND_DST, &destination);
+        EXPECT_EQ(source, GL_SRC_ALPHA);
+        EXPECT_EQ(destination, GL_ONE_MINUS_SRC_ALPHA);
+        // Later colour calls behave as before.
+        glColor3f(0.5f, 0.5f, 0.5f);
+        GLfloat colour[4];
+        glGetFloatv(GL_CURRENT_COLOR, colour);
+        EXPECT_EQ(colour[3], 1.0f);
+    }
+}
+} // namespace
