@@ -45,7 +45,9 @@ struct Scene {
 };
 
 // Test names and failure messages show a scene by its name.
-inline void PrintTo(const Scene& scene, std::ostream* out) { *out << scene.name; }
+inline void PrintTo(const Scene& scene, std::ostream* out) {
+    *out << scene.name;
+}
 
 // 600 samples scattered around V = 125 - 0.04 x I by a fixed pseudo-random sequence.
 inline void fillBatterySamples(uint32_t accepted) {
