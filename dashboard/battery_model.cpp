@@ -69,8 +69,11 @@ BatteryFit fitBatteryLine(const double* currents, const double* voltages, int n)
         sx += currents[i];
         sxx += currents[i] * currents[i];
     }
+    // d is count times the spread of the currents around their mean. Samples that all share one
+    // current (frames repeat the latest line's pair) leave only rounding noise in it, which
+    // would fix a line of arbitrary slope; such a d counts as zero.
     const double d = count * sxx - sx * sx;
-    if (d == 0.0) {
+    if (!(d > count * sxx * 1e-10)) {
         return {false, 0.0, 0.0};
     }
     double a = 0.0;

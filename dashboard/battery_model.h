@@ -9,7 +9,8 @@ struct BatteryFit {
     double slope; // volts per ampere; -slope is the internal resistance
 };
 
-// Least-squares fit of V = voc + slope x I over the first n sample pairs.
+// Least-squares fit of V = voc + slope x I over the first n sample pairs; not valid unless the
+// currents differ by more than rounding noise.
 BatteryFit fitBatteryLine(const double* currents, const double* voltages, int n);
 
 // Draws the plot into the current cell (0..1000 square): axes with numbered ticks, one dot per

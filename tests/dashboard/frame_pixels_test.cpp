@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "dashboard/battery_model.h"
 #include "frame_render.h"
@@ -256,8 +257,20 @@ TEST(BatteryFit, LeastSquaresFigures) {
     ASSERT_TRUE(fit.valid);
     EXPECT_NEAR(fit.voc, 120.0, 1e-9);
     EXPECT_NEAR(fit.slope, -0.05, 1e-12);
-    const double same[] = {80, 80, 80};
-    EXPECT_FALSE(fitBatteryLine(same, volts, 3).valid); // one current fixes no line
+    // One current fixes no line, also where rounding leaves a trace of spread in the sums.
+    for (double current : {80.0, 80.1, 123.456, 299.9}) {
+        std::vector<double> same(600, current);
+        std::vector<double> v(600, 115.0);
+        for (int n : {2, 3, 7, 600}) {
+            EXPECT_FALSE(fitBatteryLine(same.data(), v.data(), n).valid) << current << " x " << n;
+        }
+    }
+    // Neighbouring counts of the battery current still fit.
+    const double close[] = {100.0, 100.03};
+    const double closeVolts[] = {116.0, 115.9988};
+    const BatteryFit near = fitBatteryLine(close, closeVolts, 2);
+    ASSERT_TRUE(near.valid);
+    EXPECT_NEAR(near.slope, -0.04, 1e-6);
     EXPECT_FALSE(fitBatteryLine(amps, volts, 1).valid);
     EXPECT_FALSE(fitBatteryLine(amps, volts, 0).valid);
 }
