@@ -152,7 +152,6 @@ void buildGlyph(FT_Face face, char code, GLuint listBase, const uint32_t* textur
 } // namespace
 
 void GlyphFont::init(const char* fontPath, uint32_t size) {
-    release(); // building over a built font would lose its names
     std::unique_ptr<uint32_t[]> names(new uint32_t[glyphCount]());
 
     FreeTypeFace ft;

@@ -8,7 +8,8 @@ struct GlyphFont {
     uint32_t* textures; // 128 texture names, owned; nullptr while not built
     uint32_t listBase;  // list of code 0; code c is listBase + c
 
-    // Builds the font from the file at fontPath at size height (points at 96 dpi). Throws
+    // Builds the font from the file at fontPath at size height (points at 96 dpi) into the
+    // current context; the font must be in its zero state (never built, or released). Throws
     // std::runtime_error with a fixed text on failure, leaving the font in its zero state.
     void init(const char* fontPath, uint32_t height);
 

@@ -15,8 +15,17 @@ constexpr int textBufferSize = 256;
 // 1/0.63 in single precision: the pitch the dashboard's layouts were made for.
 constexpr float linePitchFactor = 1.5873016f;
 
-// Calls the lists of a line's bytes. Bytes from 128 up have no list in this font (the names
-// past it may be another font's), so they are left out and draw nothing.
+// Bytes from 128 up have no list in a font (the names past its 128 may be another font's), so
+// they are left out: they draw nothing and do not count as glyphs.
+int glyphsIn(const unsigned char* line, int length) {
+    int count = 0;
+    for (int i = 0; i < length; ++i) {
+        count += line[i] < glyphCount ? 1 : 0;
+    }
+    return count;
+}
+
+// Calls the lists of a line's glyphs, one glCallLists per run of glyph bytes.
 void callGlyphs(const unsigned char* line, int length) {
     int runStart = 0;
     for (int i = 0; i <= length; ++i) {
@@ -133,7 +142,9 @@ void printText(const GlyphFont& font, bool centred, float x, float y, const char
         float drawX = x;
         float drawY = y;
         if (centred) {
-            const float count = float(length > 0 ? length : 1);
+            // The mean advance is over the glyphs drawn; an empty line counts as one.
+            const int glyphs = glyphsIn(line, length);
+            const float count = float(glyphs > 0 ? glyphs : 1);
             drawX = x - measured * 0.5f;
             drawY = y - (measured / count) * 0.5f;
         }

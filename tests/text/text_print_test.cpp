@@ -176,19 +176,18 @@ TEST_F(TextPrintTest, NothingIsDrawnForNullFormatEmptyTextOrOnlyHighBytes) {
 }
 
 TEST_F(TextPrintTest, BytesFrom128UpDrawNothingAndKeepThePen) {
-    // In the large font these bytes would name the small font's lists.
-    const Image plain = frameOf([&] { printText(large, false, 50, 300, "AB"); });
-    for (const char* text : {"A\x80"
-                             "B",
-                             "A\xC8"
-                             "B",
-                             "A\xFF\xFE"
-                             "B",
-                             "\xC1"
-                             "AB\xC1"}) {
-        EXPECT_EQ(countDifferentPixels(
-                      plain, frameOf([&] { printText(large, false, 50, 300, "%s", text); })),
-                  0u);
+    // In the large font these bytes would name the small font's lists. Centred, the line is
+    // placed as if they were not there.
+    // Octal escapes: 0x80, 0xC8, 0xFF 0xFE, 0xC1.
+    const std::string withHighBytes[] = {"A\200B", "A\310B", "A\377\376B", "\301AB\301"};
+    for (bool centred : {false, true}) {
+        const Image plain = frameOf([&] { printText(large, centred, 400, 300, "AB"); });
+        for (const std::string& text : withHighBytes) {
+            SCOPED_TRACE(centred ? "centred" : "not centred");
+            const Image printed =
+                frameOf([&] { printText(large, centred, 400, 300, "%s", text.c_str()); });
+            EXPECT_EQ(countDifferentPixels(plain, printed), 0u);
+        }
     }
 }
 
