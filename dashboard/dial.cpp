@@ -1,0 +1,99 @@
+// Drawing one dial: grey ring, white hub, red tick marks with white numbers, the needle whose
+// colour says below (blue), inside (white) or above (red) the scale, caption and value line.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <cmath>
+
+#include "dashboard/dial.h"
+#include "dashboard/frame.h"
+#include "link/controller_protocol.h"
+#include "link/quantities.h"
+#include "text/text_print.h"
+
+namespace {
+GLUquadric* dialQuadric = nullptr;
+
+constexpr float degToRad = 0.0174532793f; // 3.14159 / 180, as the tick numbers always sat
+constexpr int maxTicks = 64;              // niceScale never gives more than eleven
+
+void drawWedge(float angle, float outerRadius, int slicesAndLoops) {
+    gluPartialDisk(dialQuadric, 0.0, outerRadius, slicesAndLoops, slicesAndLoops,
+                   dialAngle(angle) - 1.0f, 2.0);
+}
+
+void drawTicks(const GaugeDef& def, float sweep) {
+    float ticks[maxTicks];
+    const int count = tickValues(niceScale(def.minValue, def.maxValue), ticks, maxTicks);
+    for (int k = 0; k < count; ++k) {
+        float s = ticks[k];
+        if (s < def.minValue) {
+            s = def.minValue;
+        }
+        if (s > def.maxValue) {
+            s = def.maxValue;
+        }
+        const float a = valueAngle(def, sweep, s);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glPushMatrix();
+        const double radians = a * degToRad;
+        printText(smallFont, true, static_cast<float>(425.0 * std::cos(radians)),
+                  static_cast<float>(425.0 * std::sin(radians)), "%.0f", static_cast<double>(s));
+        glPopMatrix();
+        glColor3f(1.0f, 0.0f, 0.0f);
+        gluPartialDisk(dialQuadric, 355.0, 365.0, 5, 5, dialAngle(a) - 1.0f, 2.0);
+    }
+}
+} // namespace
+
+void drawDial(int32_t kind) {
+    if (dialQuadric == nullptr) {
+        dialQuadric = gluNewQuadric();
+    }
+    const GaugeDef def = gaugeDefs[kind];
+    const float value = static_cast<float>(quantityByKind(kind));
+    const float sweep = sweepDegrees(def.startAngle, def.endAngle);
+    const float needleAngle = valueAngle(def, sweep, value);
+    float secondAngle = 0.0f;
+    if (kind == WhPerDistance) {
+        secondAngle = valueAngle(def, sweep, static_cast<float>(quantityByKind(WhPerDistanceNow)));
+    }
+
+    glPushMatrix();
+    glTranslatef(500.0f, 500.0f, 0.0f);
+
+    glColor3f(0.7f, 0.7f, 0.7f);
+    gluDisk(dialQuadric, 480.0, 490.0, 50, 50);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    gluDisk(dialQuadric, 0.0, 10.0, 50, 50);
+
+    drawTicks(def, sweep);
+
+    if (linkRunning) {
+        if (kind == WhPerDistance) {
+            glColor3f(1.0f, 0.65f, 0.0f);
+            drawWedge(secondAngle, 360.0f, 10);
+        }
+        if (value < def.minValue) {
+            glColor3f(0.0f, 0.0f, 1.0f);
+        } else if (value > def.maxValue) {
+            glColor3f(1.0f, 0.0f, 0.0f);
+        } else {
+            glColor3f(1.0f, 1.0f, 1.0f);
+        }
+        drawWedge(needleAngle, 360.0f, 10);
+    } else {
+        glColor3f(1.0f, 1.0f, 1.0f);
+    }
+
+    // Caption and value keep the needle's colour: a value off the scale shows in red or blue.
+    glPushMatrix();
+    if (kind == Speed) {
+        printText(largeFont, true, 0.0f, -315.0f, "%0.2f %s", tripTotals.distance, def.label);
+    } else {
+        printText(largeFont, true, 0.0f, -315.0f, "%s", def.label);
+    }
+    const double shown = linkRunning ? static_cast<double>(value) : 0.0;
+    printText(largeFont, true, 0.0f, -187.5f, def.valueFormat, shown, def.unit);
+    glPopMatrix();
+    glPopMatrix();
+}

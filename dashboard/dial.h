@@ -1,0 +1,36 @@
+// One round dial per gauge kind, and the tick-scale rule the dials and the battery plot share.
+#pragma once
+#include <cstdint>
+
+#include "dashboard/gauges.h"
+
+struct TickScale {
+    float tickStart;
+    float tickEnd;
+    float tickStep;
+};
+
+// Round-number ticks covering lo..hi: steps of 1, 2 or 5 times a power of ten, at most ten
+// steps. Equal ends are widened first (0..0 gives 0..1 by 1). A reversed range gives
+// tickStart > tickEnd, so no tick is drawn.
+TickScale niceScale(float lo, float hi);
+
+// The tick values of a scale: tickStart + k x tickStep while that sum (in double) stays within
+// tickEnd, each rounded to float. Writes at most capacity values and returns their count.
+int tickValues(const TickScale& scale, float* values, int capacity);
+
+// GLU angle (0 along +y, clockwise, in 0..360) of the mathematical angle a (0 along +x,
+// counter-clockwise).
+float dialAngle(float a);
+
+// Clockwise sweep in degrees from startAngle to endAngle (0 for equal angles).
+float sweepDegrees(float startAngle, float endAngle);
+
+// Mathematical angle of value v on the dial of def, whose clockwise sweep is sweep; v is clamped
+// into minValue..maxValue. A scale with minValue == maxValue puts every value at startAngle.
+float valueAngle(const GaugeDef& def, float sweep, float v);
+
+// Draws the dial of kind 0..12 into the current cell (0..1000 square, identity modelview):
+// ring, hub, numbered ticks, the needle(s) while the link runs, caption and value line.
+// Leaves the matrix stack as found. Needs the dashboard's fonts.
+void drawDial(int32_t kind);

@@ -1,0 +1,107 @@
+// The dial arithmetic: tick scales, angle conventions, sweeps and needle positions.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+#include "dashboard/dial.h"
+
+namespace {
+TEST(NiceScale, RoundStepsForDefaultAndFurtherRanges) {
+    struct Case {
+        float lo, hi, start, end, step;
+    };
+    const Case cases[] = {
+        {0, 100, 0, 100, 10},        {0, 6000, 0, 6000, 1000}, {20, 80, 10, 80, 10},
+        {70, 180, 60, 180, 20},      {0, 120, 0, 120, 20},     {0, 600, 0, 600, 100},
+        {0, 1000, 0, 1000, 100},     {105, 130, 105, 130, 5},  {0, 140, 0, 140, 20},
+        {0, 300, 0, 300, 50},        {0, 40, 0, 40, 10},       {0, 400, 0, 400, 100},
+        {0, 1, 0, 1, 0.1f},          {20, 120, 0, 120, 20},    {3, 7, 2, 7, 1},
+        {50, 50, 40, 60, 5},         {0, 0, 0, 1, 1},          {-20, 80, -20, 80, 10},
+        {-300, 300, -300, 300, 100},
+    };
+    for (const Case& c : cases) {
+        const TickScale s = niceScale(c.lo, c.hi);
+        SCOPED_TRACE(std::to_string(c.lo) + ".." + std::to_string(c.hi));
+        EXPECT_FLOAT_EQ(s.tickStart, c.start);
+        EXPECT_FLOAT_EQ(s.tickEnd, c.end);
+        EXPECT_FLOAT_EQ(s.tickStep, c.step);
+    }
+}
+
+TEST(NiceScale, ReversedRangeGivesNoTicks) {
+    float ticks[64];
+    for (auto range : {std::pair<float, float>{100, 0}, {130, 105}, {0, -1}}) {
+        const TickScale s = niceScale(range.first, range.second);
+        EXPECT_GT(s.tickStart, s.tickEnd);
+        EXPECT_EQ(tickValues(s, ticks, 64), 0);
+    }
+}
+
+TEST(TickValues, CountsAndTheLastTickOfFractionalSteps) {
+    struct Case {
+        float lo, hi;
+        int count;
+        float last;
+    };
+    const Case cases[] = {
+        {0, 100, 11, 100}, {0, 300, 7, 300}, {105, 130, 6, 130},
+        {0, 1, 10, 0.9f},  {0, 2, 10, 1.8f}, {70, 180, 7, 180},
+    };
+    float ticks[64];
+    for (const Case& c : cases) {
+        const int count = tickValues(niceScale(c.lo, c.hi), ticks, 64);
+        SCOPED_TRACE(std::to_string(c.lo) + ".." + std::to_string(c.hi));
+        ASSERT_EQ(count, c.count);
+        EXPECT_FLOAT_EQ(ticks[count - 1], c.last);
+    }
+    EXPECT_EQ(tickValues(niceScale(0, 100), ticks, 4), 4); // never past the caller's room
+}
+
+TEST(DialAngle, MathematicalToGluDegrees) {
+    struct Case {
+        float math, glu;
+    };
+    const Case cases[] = {{60, 30},   {-135, 225}, {150, 300}, {90, 0},         {30, 60},
+                          {-45, 135}, {-300, 30},  {0, 90},    {-270.5f, 0.5f}, {180, 270},
+                          {450, 0},   {-630, 0},   {95, 355}};
+    for (const Case& c : cases) {
+        EXPECT_NEAR(dialAngle(c.math), c.glu, 1e-4) << "math " << c.math;
+    }
+    EXPECT_EQ(dialAngle(-270.0f), 360.0f); // exactly 360 stays
+}
+
+TEST(SweepDegrees, ClockwiseFromStartToEnd) {
+    EXPECT_NEAR(sweepDegrees(-135, 60), 165.0f, 1e-3);
+    EXPECT_NEAR(sweepDegrees(150, 30), 120.0f, 1e-3);
+    EXPECT_NEAR(sweepDegrees(-135, -45), 270.0f, 1e-3);
+    for (float a : {-135.0f, 0.0f, 30.0f, 150.0f, 61.7f}) {
+        EXPECT_EQ(sweepDegrees(a, a), 0.0f) << a;
+    }
+}
+
+TEST(ValueAngle, ClampsIntoTheScale) {
+    const GaugeDef throttle = {"Throttle", "%", "%.0f%s", 0, 100, -135, 60};
+    const float sweep = sweepDegrees(throttle.startAngle, throttle.endAngle);
+    struct Case {
+        float value, angle;
+    };
+    const Case cases[] = {{0, -135}, {-50, -135}, {100, -300}, {150, -300}, {50, -217.5f}};
+    for (const Case& c : cases) {
+        EXPECT_NEAR(valueAngle(throttle, sweep, c.value), c.angle, 1e-3) << c.value;
+    }
+    EXPECT_NEAR(dialAngle(valueAngle(throttle, sweep, 150)), 30.0f, 1e-3); // 60 degrees, math
+
+    const GaugeDef battery = {"Battery", "V", "%.0f%s", 105, 130, 150, 30};
+    const float up = valueAngle(battery, sweepDegrees(150, 30), 117.5f);
+    EXPECT_NEAR(up, 90.0f, 1e-3);
+    EXPECT_NEAR(dialAngle(up) - 1.0f, -1.0f, 1e-3);
+
+    const GaugeDef flat = {"Flat", "", "%.0f%s", 50, 50, 150, 30};
+    for (float v : {0.0f, 50.0f, 99.0f}) {
+        EXPECT_EQ(valueAngle(flat, 120.0f, v), 150.0f);
+    }
+    const GaugeDef reversed = {"Rev", "", "%.0f%s", 300, 0, 150, 30};
+    EXPECT_EQ(valueAngle(reversed, 120.0f, 100.0f), 150.0f);
+}
+} // namespace

@@ -1,0 +1,211 @@
+// The whole program against the controller simulator under Xvfb: the window, the S key, live
+// needles, the battery model's fit, and the capture log of every line received.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "dashboard/battery_model.h"
+#include "link/controller_protocol.h"
+#include "link/quantities.h"
+#include "pixels.h"
+#include "shell/settings.h"
+#include "support/process.h"
+#include "support/simulator.h"
+
+namespace {
+constexpr int windowWidth = 800;
+constexpr int windowHeight = 600;
+
+bool fileExists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::string findWindow() {
+    std::string id;
+    waitFor(
+        [&] {
+            id = runCommand("xdotool search --name 'KestroView 0.4' 2>/dev/null | head -n1");
+            return !id.empty();
+        },
+        std::chrono::seconds(30));
+    return id;
+}
+
+Image captureWindow(const std::string& window, const std::string& folder, const char* name) {
+    const std::string path = folder + "/" + name + ".png";
+    runCommand("import -window " + window + " '" + path + "'");
+    Image image;
+    loadPng(path, image);
+    return image;
+}
+
+// The capture log the program holds open, found through its open files: other programs write
+// logs into the same shared folder at the same time.
+std::string openCaptureLog(pid_t pid) {
+    return runCommand("readlink /proc/" + std::to_string(pid) +
+                      "/fd/* 2>/dev/null | grep 'kestro_original_.*\\.log$' | head -n1");
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void pressKey(const std::string& window, const std::string& key) {
+    runCommand("xdotool windowfocus --sync " + window + " && xdotool keydown " + key +
+               " && sleep 0.3 && xdotool keyup " + key);
+}
+
+struct Cleanup {
+    std::function<void()> run;
+    ~Cleanup() { run(); }
+};
+
+CellMap cellOf(int cell) {
+    return {cellViewport(cell, 4, windowWidth, windowHeight)};
+}
+
+constexpr int batteryCell = 10; // slot 10 holds the battery model, cell 11 the status panel
+
+TEST(EndToEnd, SimulatorDrivesNeedlesBatteryModelAndCaptureLog) {
+    if (!fileExists(KV_SIMULATOR_PATH) || !fileExists(KV_PROGRAM_PATH)) {
+        GTEST_SKIP() << "program or simulator not built";
+    }
+    SimulatorRun sim = startSimulator({"--voc", "125", "--rint", "0.040", "--start-at", "2"});
+    ASSERT_FALSE(HasFailure());
+
+    settings = defaultSettings();
+    settings.gaugeLayout = 1;
+    settings.gaugeSlots[batteryCell] = BatteryModel;
+    settings.screenResolution = 1; // 800 x 600
+    settings.colorDepth = 1;
+    ASSERT_TRUE(saveSettings((sim.folder + "/" + settingsFileName).c_str()));
+    settings = defaultSettings();
+
+    ChildProcess app = startProcess(KV_PROGRAM_PATH, {"nosetup"}, sim.folder);
+    std::string log;
+    // Whatever way the test ends, nothing it started or wrote stays behind.
+    const Cleanup cleanup{[&] {
+        killProcess(app);
+        stopSimulator(sim);
+        if (!log.empty()) {
+            unlink(log.c_str());
+        }
+    }};
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readFile(app.stderrPath);
+
+    // Stopped: the green hint over the middle of the window and no needle anywhere.
+    const CellMap whole{{0, 0, windowWidth, windowHeight}};
+    const auto hintPixels = [&](const Image& image) {
+        return countPixels(
+            image, whole,
+            [](double u, double v) { return std::abs(u - 500) < 150 && std::abs(v - 500) < 30; },
+            isGreen);
+    };
+    Image before;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            before = captureWindow(window, sim.folder, "before");
+            return before.width == windowWidth && hintPixels(before) > 20;
+        },
+        std::chrono::seconds(30)));
+    ASSERT_EQ(before.width, windowWidth);
+    for (int cell = 0; cell < 10; ++cell) {
+        EXPECT_EQ(needlePixels(before, cellOf(cell)), 0) << "cell " << cell;
+    }
+
+    // Held a moment, as a hand would: key states are read once per frame, and a press and
+    // release that both arrive between two frames are never seen.
+    pressKey(window, "s");
+    ASSERT_TRUE(waitFor([&] { return simulatorSaid(sim, "streaming"); }, std::chrono::seconds(30)))
+        << readFile(app.stderrPath);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            log = openCaptureLog(app.pid);
+            return !log.empty();
+        },
+        std::chrono::seconds(30)));
+    EXPECT_EQ(log.rfind("/var/tmp/kestro_original_", 0), 0u) << log;
+    // Some eight seconds of the pull-away, so the battery current covers a good range.
+    EXPECT_TRUE(waitFor([&] { return sentLines(sim).size() >= 90; }, std::chrono::seconds(60)));
+
+    Image after = captureWindow(window, sim.folder, "after");
+    ASSERT_EQ(after.width, windowWidth);
+    for (int cell = 0; cell < 10; ++cell) {
+        EXPECT_GE(needlePixels(after, cellOf(cell)), 3) << "cell " << cell;
+    }
+    EXPECT_EQ(hintPixels(after), 0);
+
+    // The fitted line as drawn, read back against the default axes 0..300 A and 105..130 V.
+    double drawnVoc = 0;
+    double drawnSlope = 0;
+    ASSERT_TRUE(
+        readFittedLine(after, cellOf(batteryCell), 0, 300, 105, 130, &drawnVoc, &drawnSlope));
+    EXPECT_NEAR(drawnVoc, 125.0, 1.5);
+    EXPECT_NEAR(-drawnSlope, 0.040, 0.008);
+    // The two figures are written above the plot.
+    const CellMap battery = cellOf(batteryCell);
+    for (double y : {900.0, 800.0}) {
+        EXPECT_GT(countPixels(
+                      after, battery,
+                      [y](double u, double v) { return u > 400 && v > y - 10 && v < y + 40; },
+                      isWhite),
+                  10)
+            << "figure line at " << y;
+    }
+
+    pressKey(window, "Escape");
+    EXPECT_EQ(waitProcess(app, std::chrono::seconds(30)), 0);
+    kill(sim.process.pid, SIGTERM);
+    waitProcess(sim.process, std::chrono::seconds(10));
+
+    // The log is what the simulator sent, line for line; only the lines that were still on
+    // their way when the program ended can be missing at the end.
+    const std::vector<std::string> sent = sentLines(sim);
+    const std::vector<std::string> logged = linesOf(readFile(log));
+    ASSERT_GE(logged.size(), 90u);
+    ASSERT_LE(logged.size(), sent.size());
+    EXPECT_LE(sent.size() - logged.size(), 5u);
+    for (std::size_t i = 0; i < logged.size(); ++i) {
+        ASSERT_EQ(logged[i], sent[i]) << "line " << i;
+    }
+
+    // The same lines through the program's own parsing and quantities give the simulator's
+    // battery back.
+    std::vector<double> amps;
+    std::vector<double> volts;
+    for (const std::string& line : logged) {
+        parseReplyLine(line.c_str());
+        const double i = quantityByKind(BatteryCurrent);
+        const double v = quantityByKind(BatteryVoltage);
+        if (i != 0 && v != 0) {
+            amps.push_back(i);
+            volts.push_back(v);
+        }
+    }
+    const BatteryFit fit = fitBatteryLine(amps.data(), volts.data(), static_cast<int>(amps.size()));
+    ASSERT_TRUE(fit.valid);
+    // Battery volts come in counts of 1.75 V and the first seconds of the drive span only some
+    // 100 A, so the fit lands within about a count's worth of the simulated battery.
+    EXPECT_NEAR(fit.voc, 125.0, 1.5);
+    EXPECT_NEAR(-fit.slope, 0.040, 0.008);
+    // What the program drew is the fit of what it received (its frames weigh the lines by how
+    // long each was current, so the two agree closely but not exactly).
+    EXPECT_NEAR(drawnVoc, fit.voc, 0.5);
+    EXPECT_NEAR(drawnSlope, fit.slope, 0.003);
+    telemetry = Telemetry{};
+}
+} // namespace

@@ -1,0 +1,277 @@
+// What real frames show, read back from the pixels: needle angles and colours, the status
+// panel's words and colours, the battery model's line and figures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "dashboard/battery_model.h"
+#include "frame_render.h"
+
+namespace {
+// The value line's band of a dial cell: clear of the caption below, the first tick mark at the
+// lower left and a needle pinned at the start of a -135/60 scale.
+constexpr double valueU0 = 390, valueU1 = 720, valueV0 = 245, valueV1 = 370;
+
+constexpr int width = 800;
+constexpr int height = 600;
+
+class FrameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string why;
+        ASSERT_TRUE(openGlContext(gl, width, height, &why)) << why;
+    }
+    void TearDown() override {
+        releaseDashboard();
+        closeGlContext(gl);
+        resetDashboardState();
+    }
+
+    // One frame of the three-column layout with the given set-up.
+    Image frame(void (*configure)(), void (*feed)()) {
+        std::string why;
+        Image image = drawSceneFrame(gl, Scene{"test", width, height, configure, feed}, &why);
+        EXPECT_EQ(image.width, width) << why;
+        return image;
+    }
+
+    CellMap cell(int i, int columns = 3) const { return {cellViewport(i, columns, width, height)}; }
+
+    GlContext gl;
+};
+
+const float white[3] = {1, 1, 1};
+const float red[3] = {1, 0, 0};
+const float green[3] = {0, 1, 0};
+const float blue[3] = {0, 0, 1};
+
+// Cell 0 of the default three-column layout is the throttle dial, 0..100 from -135 to 60.
+TEST_F(FrameTest, ThrottleAboveTheScaleIsARedNeedleAtTheEndAndARedValue) {
+    const Image image = frame([] {},
+                              [] {
+                                  linkRunning = true;
+                                  telemetry.rawChannels[0] = 283; // 150.4 %
+                              });
+    const CellMap throttle = cell(0);
+    EXPECT_GT(countPixels(
+                  image, throttle,
+                  [](double u, double v) {
+                      const double r = std::hypot(u - 500, v - 500);
+                      return r > 40 && r < 140;
+                  },
+                  isRed),
+              5);
+    EXPECT_NEAR(needleAngle(image, throttle), 60.0, 2.0);
+    EXPECT_EQ(countPixels(
+                  image, throttle,
+                  [](double u, double v) {
+                      const double r = std::hypot(u - 500, v - 500);
+                      return r > 40 && r < 140;
+                  },
+                  [](Rgb8 c) { return isWhite(c) || isBlue(c); }),
+              0);
+
+    const Image text = drawTextAlone(gl, throttle.r, red, largeFont, true, 500, 312.5f, "150%");
+    EXPECT_GT(countPixels(
+                  text, throttle, [](double, double) { return true; }, isRed),
+              20);
+    EXPECT_EQ(differencesInBand(image, text, throttle, valueU0, valueU1, valueV0, valueV1), 0);
+}
+
+TEST_F(FrameTest, ValueBelowTheScaleIsABlueNeedleAtTheStart) {
+    const Image image = frame([] {}, [] { linkRunning = true; }); // raw 0: throttle -50 %
+    const CellMap throttle = cell(0);
+    EXPECT_GT(needlePixels(image, throttle), 3);
+    EXPECT_NEAR(needleAngle(image, throttle), -135.0, 2.0);
+    EXPECT_EQ(countPixels(
+                  image, throttle,
+                  [](double u, double v) {
+                      const double r = std::hypot(u - 500, v - 500);
+                      return r > 40 && r < 140;
+                  },
+                  [](Rgb8 c) { return isWhite(c) || isRed(c); }),
+              0);
+    const Image text = drawTextAlone(gl, throttle.r, blue, largeFont, true, 500, 312.5f, "-50%");
+    EXPECT_EQ(differencesInBand(image, text, throttle, valueU0, valueU1, valueV0, valueV1), 0);
+}
+
+TEST_F(FrameTest, ValueOnTheScaleEndIsWhite) {
+    const Image image = frame([] {},
+                              [] {
+                                  linkRunning = true;
+                                  telemetry.rawChannels[4] = 159; // duty cycle 100 %
+                              });
+    const CellMap duty = cell(5); // slot 6 holds the duty cycle
+    EXPECT_NEAR(needleAngle(image, duty), 60.0, 2.0);
+    const Image text = drawTextAlone(gl, duty.r, white, largeFont, true, 500, 312.5f, "100%");
+    EXPECT_EQ(differencesInBand(image, text, duty, valueU0, valueU1, valueV0, valueV1), 0);
+}
+
+TEST_F(FrameTest, NoNeedleWhileTheLinkIsStoppedAndTheHintInTheMiddle) {
+    const Image image = frame([] {},
+                              [] {
+                                  telemetry.rawChannels[0] = 283;
+                                  telemetry.rawChannels[5] = 68;
+                              });
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(needlePixels(image, cell(i)), 0) << "cell " << i;
+    }
+    // The value line shows zero in the definition's format, in white.
+    const Image text = drawTextAlone(gl, cell(0).r, white, largeFont, true, 500, 312.5f, "0%");
+    EXPECT_EQ(differencesInBand(image, text, cell(0), valueU0, valueU1, valueV0, valueV1), 0);
+
+    const CellMap whole{{0, 0, width, height}};
+    const Image hint =
+        drawTextAlone(gl, whole.r, green, smallFont, true, 500, 500, "Hit s to start/stop");
+    EXPECT_GT(countPixels(
+                  hint, whole, [](double, double) { return true; }, isGreen),
+              50);
+    // Where the hint has ink the frame shows the same green.
+    int mismatched = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Rgb8 h = pixelAt(hint, x, y);
+            if (isGreen(h) && !isGreen(pixelAt(image, x, y))) {
+                ++mismatched;
+            }
+        }
+    }
+    EXPECT_EQ(mismatched, 0);
+}
+
+TEST_F(FrameTest, StatusPanelRightAfterStart) {
+    const Image image = frame([] {}, [] {});
+    const CellMap panel = cell(8);
+    struct Line {
+        float y;
+        const char* text;
+        const float* colour;
+    };
+    const Line lines[] = {
+        {820, "Battery: 0.00 A.hrs used", white},
+        {730, "               0.00 kW.hrs used", white},
+        {640, "Stopped", red},
+        {550, "Not Shifting", green},
+        {460, "Main Contactor OFF", red},
+        {370, "Motor Contactors OFF", red},
+        {280, "No drive", white},
+        {190, "Motors uncoupled", red},
+    };
+    for (const Line& line : lines) {
+        const Image text =
+            drawTextAlone(gl, panel.r, line.colour, smallFont, false, 50, line.y, line.text);
+        EXPECT_EQ(differencesInBand(image, text, panel, 0, 999, line.y - 12, line.y + 42), 0)
+            << line.text;
+    }
+    EXPECT_EQ(countPixels(
+                  image, panel, [](double, double v) { return v > 85 && v < 142; },
+                  [](Rgb8 c) { return !isDark(c); }),
+              0)
+        << "no warning line";
+}
+
+TEST_F(FrameTest, StatusPanelPrefersReverseAndParallel) {
+    const Image image = frame([] {},
+                              [] {
+                                  StatusFlags& f = telemetry.statusFlags;
+                                  f = StatusFlags{};
+                                  f.reverse = f.forward = f.motorsParallel = f.motorsSeries = 1;
+                                  f.voltageDropWarning = 1;
+                              });
+    const CellMap panel = cell(8);
+    struct Line {
+        float y;
+        const char* text;
+        const float* colour;
+    };
+    const Line lines[] = {
+        {640, "Moving", green},
+        {280, "Reverse", red},
+        {190, "Motors Parallel", green},
+        {100, "Main Contactor: Voltage Drop Warning", red},
+    };
+    for (const Line& line : lines) {
+        const Image text =
+            drawTextAlone(gl, panel.r, line.colour, smallFont, false, 50, line.y, line.text);
+        EXPECT_EQ(differencesInBand(image, text, panel, 0, 999, line.y - 12, line.y + 42), 0)
+            << line.text;
+    }
+}
+
+// The battery model in slot 0 (cell 0): samples on V = 120 - 0.05 x I.
+void batteryInFirstCell() {
+    settings.gaugeSlots[0] = BatteryModel;
+}
+
+TEST_F(FrameTest, BatteryModelFitsItsLineAndPrintsTheFigures) {
+    const Image image = frame(batteryInFirstCell, [] {
+        const double amps[] = {50, 100, 150, 200, 250};
+        for (int i = 0; i < 5; ++i) {
+            tripTotals.currentSamples[i] = amps[i];
+            tripTotals.voltageSamples[i] = 120.0 - 0.05 * amps[i];
+        }
+        tripTotals.sampleIndex = 5;
+    });
+    const CellMap plot = cell(0);
+    double voc = 0;
+    double slope = 0;
+    ASSERT_TRUE(readFittedLine(image, plot, 0, 300, 105, 130, &voc, &slope));
+    EXPECT_NEAR(voc, 120.0, 0.3);
+    EXPECT_NEAR(slope, -0.05, 0.003);
+
+    const Image vocText =
+        drawTextAlone(gl, plot.r, white, smallFont, false, 400, 900, "Voc  = 120.0 V");
+    EXPECT_EQ(differencesInBand(image, vocText, plot, 380, 999, 888, 960), 0);
+    const Image rintText =
+        drawTextAlone(gl, plot.r, white, smallFont, false, 400, 800, "Rint = 0.050 ohms");
+    EXPECT_EQ(differencesInBand(image, rintText, plot, 380, 999, 790, 850), 0);
+}
+
+TEST_F(FrameTest, BatteryModelWithOneSampleHasNoLineAndNoFigures) {
+    const Image image = frame(batteryInFirstCell, [] {
+        tripTotals.currentSamples[0] = 150;
+        tripTotals.voltageSamples[0] = 112.5;
+        tripTotals.sampleIndex = 1;
+    });
+    const CellMap plot = cell(0);
+    EXPECT_EQ(countPixels(
+                  image, plot, [](double, double) { return true; }, isOrange),
+              0);
+    EXPECT_EQ(countPixels(
+                  image, plot, [](double u, double v) { return u > 380 && v > 905; },
+                  [](Rgb8 c) { return !isDark(c); }),
+              0);
+    // The one point: a white dot at I = 150, V = 112.5, i.e. (500, 340) of the cell.
+    EXPECT_GT(countPixels(
+                  image, plot, [](double u, double v) { return std::hypot(u - 500, v - 340) < 15; },
+                  isWhite),
+              2);
+}
+
+TEST(BatteryFit, LeastSquaresFigures) {
+    const double amps[] = {50, 100, 150, 200};
+    const double volts[] = {117.5, 115, 112.5, 110};
+    const BatteryFit fit = fitBatteryLine(amps, volts, 4);
+    ASSERT_TRUE(fit.valid);
+    EXPECT_NEAR(fit.voc, 120.0, 1e-9);
+    EXPECT_NEAR(fit.slope, -0.05, 1e-12);
+    // One current fixes no line, also where rounding leaves a trace of spread in the sums.
+    for (double current : {80.0, 80.1, 123.456, 299.9}) {
+        std::vector<double> same(600, current);
+        std::vector<double> v(600, 115.0);
+        for (int n : {2, 3, 7, 600}) {
+            EXPECT_FALSE(fitBatteryLine(same.data(), v.data(), n).valid) << current << " x " << n;
+        }
+    }
+    // Neighbouring counts of the battery current still fit.
+    const double close[] = {100.0, 100.03};
+    const double closeVolts[] = {116.0, 115.9988};
+    const BatteryFit near = fitBatteryLine(close, closeVolts, 2);
+    ASSERT_TRUE(near.valid);
+    EXPECT_NEAR(near.slope, -0.04, 1e-6);
+    EXPECT_FALSE(fitBatteryLine(amps, volts, 1).valid);
+    EXPECT_FALSE(fitBatteryLine(amps, volts, 0).valid);
+}
+} // namespace

@@ -1,0 +1,66 @@
+// Drawing whole dashboard frames in a hidden GL window for the frame tests, and drawing single
+// texts the way the dashboard places them, to compare a frame's text with the text it should be.
+#pragma once
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <cstdarg>
+#include <string>
+
+#include "dashboard/frame.h"
+#include "pixels.h"
+#include "scenes.h"
+#include "support/gl_context.h"
+#include "text/text_print.h"
+
+// Sets the scene up as the program would (settings, then initDashboard, then what arrived) and
+// draws one frame. The context must be current and of the scene's size. Leaves the fonts built
+// (releaseDashboard is the caller's) so that texts can be drawn for comparison afterwards.
+inline Image drawSceneFrame(const GlContext& gl, const Scene& scene, std::string* error) {
+    resetDashboardState();
+    scene.configure();
+    static GlWindow window{};
+    static int32_t keys[256]{};
+    if (!initDashboard(window, keys)) {
+        *error = "initDashboard found no font";
+        return {};
+    }
+    scene.feed();
+    resizeDashboard(scene.width, scene.height);
+    drawDashboard();
+    glFinish();
+    return readPixels(gl);
+}
+
+// Clears the frame and draws only one text in a cell, as a dashboard cell would (viewport of
+// the cell, 0..1000 square, identity modelview, colour set with glColor3f).
+inline Image drawTextAlone(const GlContext& gl, const CellRect& cell, const float rgb[3],
+                           const GlyphFont& font, bool centred, float x, float y,
+                           const char* text) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, 1000, 0, 1000);
+    glViewport(cell.x, cell.y, cell.width, cell.height);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor3f(rgb[0], rgb[1], rgb[2]);
+    printText(font, centred, x, y, "%s", text);
+    glFinish();
+    return readPixels(gl);
+}
+
+// Pixels that differ between two frames inside a band of cell coordinates.
+inline int differencesInBand(const Image& a, const Image& b, const CellMap& cell, double u0,
+                             double u1, double v0, double v1) {
+    int count = 0;
+    for (int y = cell.py(v0); y <= cell.py(v1) && y < a.height; ++y) {
+        for (int x = cell.px(u0); x <= cell.px(u1) && x < a.width; ++x) {
+            const uint8_t* p = a.atGl(x, y);
+            const uint8_t* q = b.atGl(x, y);
+            if (p[0] != q[0] || p[1] != q[1] || p[2] != q[2]) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}

@@ -1,0 +1,143 @@
+// The gauge vocabulary and the cell layout.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "dashboard/gauges.h"
+#include "shell/settings.h"
+
+namespace {
+// Every test starts from the built-in definitions, as the program does.
+class GaugeSettings : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::memcpy(saved, gaugeDefs, sizeof saved);
+        settings = defaultSettings();
+    }
+    void TearDown() override {
+        std::memcpy(gaugeDefs, saved, sizeof saved);
+        settings = defaultSettings();
+    }
+    GaugeDef saved[gaugeDefCount];
+};
+
+TEST(CellViewport, RowsAndColumnsForEveryWindowSize) {
+    struct Case {
+        int width, height, columns, w, h;
+        int xs[4];
+        int ys[3];
+    };
+    const Case cases[] = {
+        {640, 480, 3, 213, 160, {0, 213, 426, 0}, {319, 159, 0}},
+        {640, 480, 4, 160, 160, {0, 160, 320, 480}, {319, 159, 0}},
+        {800, 600, 3, 266, 200, {0, 266, 532, 0}, {399, 199, 0}},
+        {800, 600, 4, 200, 200, {0, 200, 400, 600}, {399, 199, 0}},
+        {1024, 768, 3, 341, 256, {0, 341, 682, 0}, {511, 255, 0}},
+        {1024, 768, 4, 256, 256, {0, 256, 512, 768}, {511, 255, 0}},
+    };
+    for (const Case& c : cases) {
+        for (int i = 0; i < 3 * c.columns; ++i) {
+            const CellRect r = cellViewport(i, c.columns, c.width, c.height);
+            SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " columns " +
+                         std::to_string(c.columns) + " cell " + std::to_string(i));
+            EXPECT_EQ(r.width, c.w);
+            EXPECT_EQ(r.height, c.h);
+            EXPECT_EQ(r.x, c.xs[i % c.columns]);
+            EXPECT_EQ(r.y, c.ys[i / c.columns]);
+        }
+    }
+}
+
+TEST(CellLayout, CellsAndSlotsOfBothLayouts) {
+    EXPECT_EQ(cellCount(0), 9);
+    EXPECT_EQ(cellCount(1), 12);
+    EXPECT_EQ(cellCount(-7), 12); // any non-zero layout is four columns
+    const int threeColumnSlots[8] = {0, 1, 2, 4, 5, 6, 8, 9};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(slotOfCell(i, 0), threeColumnSlots[i]) << "cell " << i;
+    }
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(slotOfCell(i, 1), i);
+    }
+}
+
+TEST(CellLayout, DefaultSlotsReadInTheirOrder) {
+    const Settings s = defaultSettings();
+    const char* threeColumns[8] = {
+        "Throttle",      "RPM",        "Controller Temp", "Motor Voltage",
+        "Motor Current", "Duty Cycle", "Battery Voltage", "Battery Current"};
+    for (int i = 0; i < 8; ++i) {
+        const int row = gaugeKindRow(s.gaugeSlots[slotOfCell(i, 0)]);
+        ASSERT_GE(row, 0);
+        EXPECT_STREQ(gaugeKindTable[row].name, threeColumns[i]) << "cell " << i;
+    }
+    const char* fourColumns[11] = {"Throttle",        "RPM",           "Controller Temp",
+                                   "Speed",           "Motor Voltage", "Motor Current",
+                                   "Duty Cycle",      "Whr/Distance",  "Battery Voltage",
+                                   "Battery Current", "Battery Power"};
+    for (int i = 0; i < 11; ++i) {
+        const int row = gaugeKindRow(s.gaugeSlots[slotOfCell(i, 1)]);
+        ASSERT_GE(row, 0);
+        EXPECT_STREQ(gaugeKindTable[row].name, fourColumns[i]) << "cell " << i;
+    }
+}
+
+TEST(GaugeKindTable, OffersEveryKindButTheSecondNeedle) {
+    EXPECT_EQ(gaugeKindRow(WhPerDistanceNow), -1);
+    EXPECT_EQ(gaugeKindRow(BatteryModel), 12);
+    EXPECT_STREQ(gaugeKindTable[12].name, "Volts/Amps (experimental)");
+    EXPECT_EQ(gaugeKindRow(Speed), 2);
+    EXPECT_EQ(gaugeKindRow(14), -1);
+}
+
+TEST_F(GaugeSettings, RangesComeFromTheSettingsInEitherUnit) {
+    for (int32_t distanceUnit : {0, 1}) {
+        std::memcpy(gaugeDefs, saved, sizeof saved);
+        settings.distanceUnit = distanceUnit;
+        settings.speedMin = 5;
+        settings.speedMax = 95;
+        settings.motorAmpsMin = -100;
+        settings.motorAmpsMax = 700;
+        settings.whPerDistanceMin = 10;
+        settings.whPerDistanceMax = 250;
+        applyGaugeSettings();
+        SCOPED_TRACE("distanceUnit " + std::to_string(distanceUnit));
+        EXPECT_EQ(gaugeDefs[Speed].minValue, 5.0f);
+        EXPECT_EQ(gaugeDefs[Speed].maxValue, 95.0f);
+        EXPECT_EQ(gaugeDefs[MotorCurrentLimit].minValue, -100.0f);
+        EXPECT_EQ(gaugeDefs[MotorCurrentLimit].maxValue, 700.0f);
+        EXPECT_EQ(gaugeDefs[MotorCurrent].maxValue, 700.0f);
+        for (int kind : {WhPerDistance, WhPerDistanceNow}) {
+            EXPECT_EQ(gaugeDefs[kind].minValue, 10.0f);
+            EXPECT_EQ(gaugeDefs[kind].maxValue, 250.0f);
+            EXPECT_STREQ(gaugeDefs[kind].label, distanceUnit ? "w.hrs/mile" : "w.hrs/km");
+        }
+        EXPECT_STREQ(gaugeDefs[Speed].label, distanceUnit ? "miles" : "km");
+        EXPECT_STREQ(gaugeDefs[Speed].unit, distanceUnit ? " mph" : " km/h");
+    }
+}
+
+TEST_F(GaugeSettings, FahrenheitKeepsItsOwnRangeAndTheRestIsUntouched) {
+    settings.temperatureUnit = 1;
+    applyGaugeSettings();
+    EXPECT_STREQ(gaugeDefs[ControllerTemp].unit, " F");
+    EXPECT_EQ(gaugeDefs[ControllerTemp].minValue, 70.0f);
+    EXPECT_EQ(gaugeDefs[ControllerTemp].maxValue, 180.0f);
+    for (int kind : {Throttle, Rpm, DutyCycle}) {
+        EXPECT_EQ(std::memcmp(&gaugeDefs[kind], &saved[kind], sizeof(GaugeDef)), 0);
+    }
+    EXPECT_STREQ(gaugeDefs[BatteryPower].valueFormat, "%.1f%s");
+}
+
+TEST_F(GaugeSettings, ApplyingTwiceGivesTheSameTable) {
+    settings.temperatureUnit = 1;
+    settings.distanceUnit = 1;
+    settings.batteryVoltsMin = 90;
+    applyGaugeSettings();
+    GaugeDef once[gaugeDefCount];
+    std::memcpy(once, gaugeDefs, sizeof once);
+    applyGaugeSettings();
+    EXPECT_EQ(std::memcmp(once, gaugeDefs, sizeof once), 0);
+}
+} // namespace

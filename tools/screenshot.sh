@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Takes a screenshot of the real dashboard while the controller simulator drives it: 3 x 4 cells
+# with the battery model beside the status panel, 800 x 600, link started with the S key.
+# Builds nothing: uses the binaries under build/default. Runs under its own Xvfb.
+# KV_SCREENSHOT_SECONDS (default 9) sets how long the link runs before the picture.
+# Usage: tools/screenshot.sh [output.png]   (default: docs/screenshot.png)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$(realpath -m "${1:-$root/docs/screenshot.png}")
+program="$root/build/default/kestroview"
+simulator="$root/build/default/tools/simulator/kestroview-sim"
+seconds=${KV_SCREENSHOT_SECONDS:-9}
+
+for f in "$program" "$simulator"; do
+    if [ ! -x "$f" ]; then
+        echo "missing $f: build first (cmake --preset default && cmake --build --preset default)" >&2
+        exit 1
+    fi
+done
+for tool in xdotool import perl; do
+    command -v "$tool" >/dev/null || { echo "missing $tool (tools/setup-deps.sh)" >&2; exit 1; }
+done
+
+if [ -z "${KV_SCREENSHOT_INSIDE:-}" ]; then
+    # The screen is exactly the window, so the root window is the picture.
+    exec env KV_SCREENSHOT_INSIDE=1 "$root/tools/with-xvfb.sh" -s 800x600x24 "$0" "$out"
+fi
+
+scratch=$(mktemp -d)
+sim_pid=""
+app_pid=""
+log=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
+    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+    [ -n "$log" ] && rm -f "$log"
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+cd "$scratch"
+
+# KestroView.ini, the 136-byte settings record: COM1, K1K, Celsius, battery 105..130 V,
+# 0..300 A, 0..40 kW, motor 0..120 V, 0..600 A, km, 0.0124 km/h per RPM, 0..120 km/h,
+# 0..400 W.h/km, 3 x 4, slots (battery model in slot 10), 800 x 600, 32 bits, windowed.
+perl -e 'print pack("l<14 f< l<5 l<11 l<2 C4",
+    1, 0, 0, 105, 130, 0, 300, 0, 40, 0, 120, 0, 600, 0,
+    0.0124, 0, 120, 0, 400, 1,
+    0, 1, 3, 8, 4, 5, 2, 11, 7, 9, 13,
+    1, 1, 0, 0, 0, 0)' >KestroView.ini
+
+"$simulator" --com 1 --start-at 2 >sim.out 2>sim.err &
+sim_pid=$!
+for _ in $(seq 1 100); do [ -e COM1 ] && break; sleep 0.1; done
+[ -e COM1 ] || { echo "the simulator made no COM1" >&2; cat sim.err >&2; exit 1; }
+
+"$program" nosetup >app.out 2>&1 &
+app_pid=$!
+window=""
+for _ in $(seq 1 150); do
+    window=$(xdotool search --name "KestroView 0.4" 2>/dev/null | head -n1 || true)
+    [ -n "$window" ] && break
+    sleep 0.2
+done
+[ -n "$window" ] || { echo "the dashboard window did not appear" >&2; cat app.out >&2; exit 1; }
+
+# The key is held a moment, as a hand would: the dashboard reads key states once per frame, so
+# a press and release that both arrive between two frames are never seen.
+xdotool windowfocus --sync "$window"
+xdotool keydown s
+sleep 0.3
+xdotool keyup s
+for _ in $(seq 1 150); do grep -q '^streaming' sim.err && break; sleep 0.2; done
+grep -q '^streaming' sim.err || {
+    echo "the link did not start" >&2
+    cat app.out sim.err >&2
+    import -window root "$out.failed.png"
+    exit 1
+}
+log=$(readlink /proc/"$app_pid"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 || true)
+
+# Let the battery model gather samples over the pull-away before the picture is taken.
+sleep "$seconds"
+mkdir -p "$(dirname "$out")"
+import -window root "$out"
+echo "wrote $out"
