@@ -89,9 +89,7 @@ int requestQuit(GlWindow& window) {
     return posted;
 }
 
-int requestFullScreenToggle(GlWindow& window) {
-    return postToWindow(window, toggleEventType);
-}
+int requestFullScreenToggle(GlWindow& window) { return postToWindow(window, toggleEventType); }
 
 std::string commandLineText(int argc, char** argv) {
     std::string text;
