@@ -205,13 +205,17 @@ bool buildFromTemplates() {
             std::string text = "The setup dialog could not be built: ";
             text += error != nullptr ? error->message : path;
             g_clear_error(&error);
+            // A window already built belongs to GTK, not to the builder: take it down too.
+            if (GtkWidget* window = builderWidget("dialog103")) {
+                gtk_widget_destroy(window);
+            }
             g_clear_object(&setupDialog.builder);
             showErrorBox(text.c_str());
             return false;
         }
     }
     setupDialog.window = builderWidget("dialog103");
-    setupDialog.tabs = GTK_NOTEBOOK(builderWidget("control1036"));
+    setupDialog.tabs = GTK_NOTEBOOK(setupControl(idTabs));
     return true;
 }
 } // namespace
