@@ -191,3 +191,23 @@ TEST_F(SetupWidgets, StartThatCannotSaveSaysSoAndKeepsTheValues) {
     std::free(previous);
     rmdir(folder.c_str());
 }
+
+TEST_F(SetupWidgets, ChoosingAComPortShowsItsDevice) {
+    const std::string folder = makeScratchFolder("kv-setup-device");
+    char* const previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    ASSERT_EQ(symlink("/dev/null", "COM2"), 0);
+
+    gtk_combo_box_set_active(GTK_COMBO_BOX(setupControl(idComList)), 1);
+    GtkWidget* device = GTK_WIDGET(gtk_builder_get_object(setupDialog.builder, "comDevice"));
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(device)), "COM2 -> /dev/null");
+    takeSetupControls();
+    Settings stored = defaultSettings();
+    readBackSetupControls(setupDialog.controls, stored);
+    EXPECT_EQ(stored.comPort, 2);
+
+    unlink("COM2");
+    EXPECT_EQ(chdir(previous), 0);
+    std::free(previous);
+    rmdir(folder.c_str());
+}
