@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "shell/settings.h"
+#include "shell/setup_dialog.h"
 
 int32_t running = 0;
 int32_t fullScreenWanted = 0;
@@ -128,10 +129,15 @@ int runApp(int argc, char** argv) {
     loadSettings();
 
     const std::string text = commandLineText(argc, argv);
+    bool setup = true;
     if (!text.empty()) {
         const CommandWords words = findCommandWords(text);
         debugMode = words.debug ? 1 : 0;
         mwMode = words.mwmode ? 1 : 0;
+        setup = !words.nosetup;
+    }
+    if (setup) {
+        runSetupDialog();
     }
 
     if (registerWindowClass(appInfo) == 0) {

@@ -1,0 +1,284 @@
+// The setup dialog's rules on the control record, without a display: what the controls show for
+// a record, and what "Start" stores from them.
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+
+#include "dashboard/gauges.h"
+#include "shell/settings.h"
+#include "shell/setup_controls.h"
+#include "support/process.h"
+
+namespace {
+Settings readBack(const Settings& loaded, const std::function<void(SetupControls&)>& edit = {}) {
+    SetupControls controls = setupControlsFrom(loaded);
+    if (edit) {
+        edit(controls);
+    }
+    Settings stored = loaded;
+    readBackSetupControls(controls, stored);
+    return stored;
+}
+
+bool sameBytes(const Settings& a, const Settings& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+} // namespace
+
+TEST(SetupControls, DefaultsShowAsThePersonExpects) {
+    SetupControls c = setupControlsFrom(defaultSettings());
+    EXPECT_EQ(c.comList.selected, 0); // COM1
+    EXPECT_EQ(c.modelRadio, idModelK1K);
+    EXPECT_EQ(c.temperatureRadio, idCelcius);
+    EXPECT_EQ(c.distanceRadio, idKilometres);
+    EXPECT_STREQ(c.rpmEdit.text, "0.012400");
+    EXPECT_EQ(c.layoutRadio, idLayout3x3);
+    EXPECT_EQ(c.resolutionRadio, id800x600);
+    EXPECT_EQ(c.depthRadio, id16bpp);
+    EXPECT_FALSE(c.fullScreenChecked);
+
+    const struct {
+        int id;
+        const char* text;
+    } edits[] = {{1014, "105"}, {1013, "130"}, {1019, "0"},   {1020, "300"}, {1024, "0"},
+                 {1025, "40"},  {1011, "0"},   {1012, "120"}, {1015, "0"},   {1016, "600"},
+                 {1030, "0"},   {1031, "120"}, {1026, "0"},   {1027, "400"}};
+    for (const auto& e : edits) {
+        ASSERT_NE(findEdit(c, e.id), nullptr) << e.id;
+        EXPECT_STREQ(findEdit(c, e.id)->text, e.text) << e.id;
+        EXPECT_TRUE(findEdit(c, e.id)->digitsOnly) << e.id;
+    }
+    EXPECT_FALSE(c.rpmEdit.digitsOnly);
+
+    EXPECT_STREQ(findLabel(c, idMultiplierLabel)->text, "Motor RPM -> km/h multiplier");
+    EXPECT_STREQ(findLabel(c, idSpeedLabel)->text, "km/h");
+    EXPECT_STREQ(findLabel(c, idPerDistanceLabel)->text, "w.hrs/km");
+
+    const char* kinds[gaugeListCount] = {"Throttle",        "RPM",           "Controller Temp",
+                                         "Speed",           "Motor Voltage", "Motor Current",
+                                         "Duty Cycle",      "Whr/Distance",  "Battery Voltage",
+                                         "Battery Current", "Battery Power"};
+    for (int i = 0; i < gaugeListCount; ++i) {
+        const ListState& list = c.gaugeLists[i];
+        EXPECT_EQ(list.id, 1040 + i);
+        EXPECT_STREQ(gaugeKindTable[list.selected].name, kinds[i]) << list.id;
+        const bool fourthColumn = list.id == 1043 || list.id == 1047 || list.id == 1050;
+        EXPECT_EQ(list.enabled, !fourthColumn) << list.id;
+    }
+}
+
+TEST(SetupControls, StartWithUntouchedDefaultsWritesTheDefaultsBack) {
+    const Settings defaults = defaultSettings();
+    EXPECT_TRUE(sameBytes(readBack(defaults), defaults));
+}
+
+// Untouched controls store what was loaded, except what the controls cannot show.
+TEST(SetupControls, StartWithUntouchedControlsNormalisesOnlyWhatCannotBeShown) {
+    const struct Case {
+        const char* name;
+        std::function<void(Settings&)> load;   // the loaded record differs from the defaults
+        std::function<void(Settings&)> expect; // what "Start" stores instead, else the same
+    } cases[] = {
+        {"model 2 shows K2K, stores 1", [](Settings& s) { s.controllerModel = 2; },
+         [](Settings& s) { s.controllerModel = 1; }},
+        {"temperature -1 becomes 1", [](Settings& s) { s.temperatureUnit = -1; },
+         [](Settings& s) { s.temperatureUnit = 1; }},
+        {"distance 7 becomes 1", [](Settings& s) { s.distanceUnit = 7; },
+         [](Settings& s) { s.distanceUnit = 1; }},
+        {"layout 5 becomes 1", [](Settings& s) { s.gaugeLayout = 5; },
+         [](Settings& s) { s.gaugeLayout = 1; }},
+        {"depth 9 becomes 1", [](Settings& s) { s.colorDepth = 9; },
+         [](Settings& s) { s.colorDepth = 1; }},
+        {"full screen byte 3 becomes 1", [](Settings& s) { s.fullScreen = 3; },
+         [](Settings& s) { s.fullScreen = 1; }},
+        {"resolution 5 becomes 0", [](Settings& s) { s.screenResolution = 5; },
+         [](Settings& s) { s.screenResolution = 0; }},
+        {"resolution -1 becomes 0", [](Settings& s) { s.screenResolution = -1; },
+         [](Settings& s) { s.screenResolution = 0; }},
+        {"resolution 2 stays", [](Settings& s) { s.screenResolution = 2; }, {}},
+        {"COM 0 becomes 1", [](Settings& s) { s.comPort = 0; }, [](Settings& s) { s.comPort = 1; }},
+        {"COM 11 becomes 1", [](Settings& s) { s.comPort = 11; },
+         [](Settings& s) { s.comPort = 1; }},
+        {"COM 10 stays", [](Settings& s) { s.comPort = 10; }, {}},
+        {"gauge id 12 (no list entry) becomes 0", [](Settings& s) { s.gaugeSlots[3] = 12; },
+         [](Settings& s) { s.gaugeSlots[3] = 0; }},
+        {"gauge id 99 becomes 0", [](Settings& s) { s.gaugeSlots[10] = 99; },
+         [](Settings& s) { s.gaugeSlots[10] = 0; }},
+        {"gauge id 13 stays", [](Settings& s) { s.gaugeSlots[5] = 13; }, {}},
+        {"multiplier rounds to six decimals", [](Settings& s) { s.rpmToSpeed = 0.0123456789f; },
+         [](Settings& s) { s.rpmToSpeed = 0.012346f; }},
+        {"multiplier below half a millionth is stored as 0",
+         [](Settings& s) { s.rpmToSpeed = 4e-7f; }, [](Settings& s) { s.rpmToSpeed = 0.0f; }},
+        {"negative multiplier stays", [](Settings& s) { s.rpmToSpeed = -0.5f; }, {}},
+        {"negative and large scale limits stay",
+         [](Settings& s) {
+             s.batteryAmpsMin = -250;
+             s.motorAmpsMax = INT32_MAX;
+             s.whPerDistanceMin = INT32_MIN;
+         },
+         {}},
+        {"reserved bytes stay as loaded",
+         [](Settings& s) {
+             s.reserved[0] = 0xAB;
+             s.reserved[2] = 0x01;
+         },
+         {}},
+    };
+    for (const Case& c : cases) {
+        Settings loaded = defaultSettings();
+        c.load(loaded);
+        Settings expected = loaded;
+        if (c.expect) {
+            c.expect(expected);
+        }
+        const Settings stored = readBack(loaded);
+        EXPECT_TRUE(sameBytes(stored, expected)) << c.name;
+        if (c.expect && std::strstr(c.name, "multiplier") != nullptr) {
+            EXPECT_EQ(stored.rpmToSpeed, expected.rpmToSpeed) << c.name;
+        }
+    }
+}
+
+TEST(SetupControls, EditTextsParseLikeTheCLibrary) {
+    const struct {
+        const char* text;
+        int32_t value;
+    } integers[] = {
+        {"", 0},
+        {"abc", 0},
+        {"  42abc", 42},
+        {"-7", -7},
+        {"+15", 15},
+        {"0012", 12},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"99999999999999999999", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"-99999999999", INT32_MIN},
+        {"12 34", 12},
+        {"- 5", 0},
+    };
+    for (const auto& c : integers) {
+        EXPECT_EQ(parseDecimalInt(c.text), c.value) << '"' << c.text << '"';
+    }
+
+    const struct {
+        const char* text;
+        float value;
+    } numbers[] = {
+        {"", 0.0f},     {"x1", 0.0f},   {" 0.5x", 0.5f},       {"1e3", 1000.0f},
+        {".25", 0.25f}, {"3,5", 3.0f},  {"-2.5", -2.5f},       {"nan", 0.0f},
+        {"inf", 0.0f},  {"1e39", 0.0f}, {"0.012400", 0.0124f},
+    };
+    for (const auto& c : numbers) {
+        EXPECT_EQ(parseDecimalFloat(c.text), c.value) << '"' << c.text << '"';
+    }
+}
+
+TEST(SetupControls, EditedControlsAreStored) {
+    const Settings stored = readBack(defaultSettings(), [](SetupControls& c) {
+        std::strcpy(findEdit(c, 1014)->text, ""); // empty stores 0
+        std::strcpy(findEdit(c, 1016)->text, "750");
+        std::strcpy(findEdit(c, 1027)->text, "12x"); // digits up to the first other character
+        std::strcpy(c.rpmEdit.text, "0.0155");
+        c.comList.selected = 4;
+        c.modelRadio = idModelK2K;
+        c.distanceRadio = idMiles;
+        c.resolutionRadio = id1024x768;
+        c.depthRadio = id32bpp;
+        c.fullScreenChecked = true;
+    });
+    EXPECT_EQ(stored.batteryVoltsMin, 0);
+    EXPECT_EQ(stored.motorAmpsMax, 750);
+    EXPECT_EQ(stored.whPerDistanceMax, 12);
+    EXPECT_EQ(stored.rpmToSpeed, 0.0155f);
+    EXPECT_EQ(stored.comPort, 5);
+    EXPECT_EQ(stored.controllerModel, 1);
+    EXPECT_EQ(stored.distanceUnit, 1);
+    EXPECT_EQ(stored.screenResolution, 2);
+    EXPECT_EQ(stored.colorDepth, 1);
+    EXPECT_EQ(stored.fullScreen, 1);
+}
+
+TEST(SetupControls, MilesChangesTheThreeLabelsAndNotTheNumbers) {
+    SetupControls c = setupControlsFrom(defaultSettings());
+    const SetupControls before = c;
+    setUnitLabels(c, 1);
+    EXPECT_STREQ(findLabel(c, idMultiplierLabel)->text, "Motor RPM -> mph multiplier");
+    EXPECT_STREQ(findLabel(c, idSpeedLabel)->text, "mph");
+    EXPECT_STREQ(findLabel(c, idPerDistanceLabel)->text, "w.hrs/mile");
+    EXPECT_STREQ(c.rpmEdit.text, before.rpmEdit.text);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_STREQ(c.ratioEdits[i].text, before.ratioEdits[i].text);
+    }
+    setUnitLabels(c, 0);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_STREQ(c.unitLabels[i].text, before.unitLabels[i].text);
+    }
+}
+
+TEST(SetupControls, DisabledListsKeepAndStoreTheirSelection) {
+    SetupControls c = setupControlsFrom(defaultSettings());
+    enableFourthColumn(c, 1);
+    for (const ListState& list : c.gaugeLists) {
+        EXPECT_TRUE(list.enabled) << list.id;
+    }
+    findList(c, 1043)->selected = gaugeKindRow(BatteryModel);
+    enableFourthColumn(c, 0);
+    EXPECT_FALSE(findList(c, 1043)->enabled);
+    EXPECT_EQ(findList(c, 1043)->selected, gaugeKindRow(BatteryModel));
+
+    findList(c, 1047)->selected = -1; // a list without selection keeps its slot
+    Settings stored = defaultSettings();
+    stored.gaugeSlots[7] = 6;
+    readBackSetupControls(c, stored);
+    EXPECT_EQ(stored.gaugeSlots[3], BatteryModel);
+    EXPECT_EQ(stored.gaugeSlots[7], 6);
+}
+
+TEST(SetupControls, DigitsOnlyEditsTakeOnlyDigits) {
+    const struct {
+        const char* typed;
+        const char* taken;
+    } cases[] = {{"123", "123"}, {"a1b2", "12"},   {"-5", "5"}, {"x", ""},
+                 {"", ""},       {"\xd9\xa1", ""}, {" 7 ", "7"}};
+    for (const auto& c : cases) {
+        char digits[16];
+        keepDigits(c.typed, digits, sizeof digits);
+        EXPECT_STREQ(digits, c.taken) << '"' << c.typed << '"';
+    }
+}
+
+TEST(SetupControls, ComDeviceNamesWhatThePortOpens) {
+    const std::string folder = makeScratchFolder("kv-setup-com");
+    ASSERT_FALSE(folder.empty());
+    char* const previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    ASSERT_EQ(symlink("/dev/null", "COM3"), 0);
+
+    char text[128];
+    EXPECT_TRUE(describeComDevice(3, text, sizeof text));
+    EXPECT_STREQ(text, "COM3 -> /dev/null");
+    EXPECT_FALSE(describeComDevice(0, text, sizeof text));
+    EXPECT_STREQ(text, "no device for COM0");
+
+    Settings loaded = defaultSettings();
+    loaded.comPort = 3;
+    SetupControls c = setupControlsFrom(loaded);
+    EXPECT_STREQ(c.comDevice.text, "COM3 -> /dev/null");
+    c.comList.selected = -1;
+    updateComDevice(c);
+    EXPECT_STREQ(c.comDevice.text, "");
+    Settings stored = loaded;
+    readBackSetupControls(c, stored);
+    EXPECT_EQ(stored.comPort, 1); // the device is only shown; the number is stored
+
+    unlink("COM3");
+    EXPECT_EQ(chdir(previous), 0);
+    std::free(previous);
+    rmdir(folder.c_str());
+}
