@@ -107,9 +107,11 @@ ScreenRect windowGeometry(unsigned long window) {
 }
 
 void pressKeys(unsigned long window, const std::string& keys) {
+    // Each key is held a moment: the dashboard reads key states once per frame, so a press
+    // whose release arrives before the next frame is never seen.
     const std::string id = std::to_string(window);
-    runCommand("xdotool windowfocus --sync " + id + " >/dev/null 2>&1; xdotool key --delay 60 " +
-               keys);
+    runCommand("xdotool windowfocus --sync " + id + " >/dev/null 2>&1; for k in " + keys +
+               "; do xdotool keydown $k; sleep 0.3; xdotool keyup $k; done");
 }
 
 void askToClose(unsigned long window) {
