@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 tools/setup-deps.sh
 
-for preset in default asan; do
+for preset in ${KV_TEST_PRESETS:-default asan}; do
     echo "== $preset build"
     cmake --preset "$preset"
     cmake --build --preset "$preset"
