@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string why;
-    if (!openBenchContext(theContext, 800, 600, why)) {
+    if (!openGlContext(theContext, 800, 600, &why)) {
         std::fprintf(stderr, "kestroview-bench: %s\n", why.c_str());
         return 1;
     }
@@ -44,6 +44,6 @@ int main(int argc, char** argv) {
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    closeBenchContext(theContext);
+    closeGlContext(theContext);
     return 0;
 }

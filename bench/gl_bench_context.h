@@ -1,20 +1,9 @@
-// The GL context benchmarks draw into: a hidden SDL window with a legacy (compatibility)
-// context like the program's (8/8/8 colour, 16-bit depth, double buffer), current for the
-// whole run. Needs an X display; run the benchmarks under tools/with-xvfb.sh.
+// The GL context benchmarks draw into: the tests' hidden SDL window with a legacy context like
+// the program's, current for the whole run. Needs an X display; run under tools/with-xvfb.sh.
 #pragma once
-#include <SDL.h>
-#include <string>
+#include "support/gl_context.h"
 
-struct GlBenchContext {
-    SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
-    int width = 0;
-    int height = 0;
-};
-
-// Opens the window and context and makes it current; false with the reason in why.
-bool openBenchContext(GlBenchContext& gl, int width, int height, std::string& why);
-void closeBenchContext(GlBenchContext& gl);
+using GlBenchContext = GlContext;
 
 // The one context of the run (opened by the benchmark program's main), for benchmarks that
 // need its size.

@@ -107,7 +107,9 @@ struct ProgramRun {
 int quitDashboard(ProgramRun& run, const std::string& window) {
     int code = -1;
     for (int attempt = 0; attempt < 30 && code < 0; ++attempt) {
-        runCommand("xdotool windowfocus --sync " + window + " key Escape 2>/dev/null");
+        // Held a moment: the dashboard reads key states once per frame.
+        runCommand("xdotool windowfocus --sync " + window +
+                   " keydown Escape sleep 0.3 keyup Escape 2>/dev/null");
         code = waitProcess(run.child, 1s);
     }
     return code;
