@@ -7,6 +7,7 @@
 
 #include "link/capture_log.h"
 #include "link/serial_port.h"
+#include "link/trip_log.h"
 #include "platform/capture_folder.h"
 #include "platform/clock.h"
 #include "platform/com_device.h"
@@ -139,13 +140,19 @@ void parseReplyLine(const char* line) {
 }
 
 void startLink() {
+    const std::time_t now = std::time(nullptr);
     char logName[256];
-    captureLogName(std::time(nullptr), logName, sizeof logName);
+    captureLogName(now, logName, sizeof logName);
     char portName[256];
     comDevicePath(settings.comPort, portName, sizeof portName);
     if (!openPort(portName, logName)) {
-        reportSystemError();
+        reportOpenFailure(portName);
         return;
+    }
+    if (captureLog != nullptr) {
+        char tripName[256];
+        tripLogName(now, tripName, sizeof tripName);
+        openTripLog(tripName, tickCount());
     }
     // A partial line from an earlier run would be glued to this run's first line.
     lineFill = 0;
@@ -201,6 +208,7 @@ void readReplyLines() {
         std::memcpy(telemetry.lastLine, lineBuffer, textLength);
         telemetry.lastLine[textLength] = '\0';
         parseReplyLine(lineBuffer);
+        writeTripRow(tickCount());
 
         const int rest = end - feed - 1;
         std::memmove(lineBuffer, lineBuffer + feed + 1, static_cast<size_t>(rest));

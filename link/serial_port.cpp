@@ -4,15 +4,21 @@
 #include "link/serial_port.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "link/controller_protocol.h"
+#include "link/trip_log.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 
@@ -96,6 +102,7 @@ void closePort() {
         std::fclose(captureLog);
         captureLog = nullptr;
     }
+    closeTripLog();
 }
 
 int writeText(const char* text) {
@@ -141,6 +148,44 @@ void showLinkError(const char* text) {
     showErrorBox(text);
 }
 
+namespace {
+void systemText(int code, char* text, std::size_t size) {
+    const char* description = strerrordesc_np(code);
+    if (description != nullptr) {
+        std::snprintf(text, size, "%s", description);
+    } else {
+        std::snprintf(text, size, "Unknown error %d", code);
+    }
+}
+
+// Serial devices belong to a group ("dialout" on Debian) whose members may open them; a new
+// user is rarely a member, and the bare "Permission denied" does not say what to do.
+bool permissionHelp(const char* portName, char* text, std::size_t size) {
+    struct stat info;
+    if (stat(portName, &info) != 0) {
+        return false;
+    }
+    char device[PATH_MAX];
+    if (realpath(portName, device) == nullptr) {
+        std::snprintf(device, sizeof device, "%s", portName);
+    }
+    char groupName[64];
+    const group* owner = getgrgid(info.st_gid);
+    if (owner != nullptr) {
+        std::snprintf(groupName, sizeof groupName, "%s", owner->gr_name);
+    } else {
+        std::snprintf(groupName, sizeof groupName, "%u", static_cast<unsigned>(info.st_gid));
+    }
+    const passwd* user = getpwuid(geteuid());
+    std::snprintf(text, size,
+                  "%s. %s belongs to the group \"%s\": the user may need to join it (sudo adduser "
+                  "%s %s) and log in again.",
+                  strerrordesc_np(EACCES), device, groupName,
+                  user != nullptr ? user->pw_name : "$USER", groupName);
+    return true;
+}
+} // namespace
+
 void reportSystemError() {
     const int code = errno;
     if (code == ENOENT) {
@@ -148,11 +193,17 @@ void reportSystemError() {
         return;
     }
     char text[1024];
-    const char* description = strerrordesc_np(code);
-    if (description != nullptr) {
-        std::snprintf(text, sizeof text, "%s", description);
-    } else {
-        std::snprintf(text, sizeof text, "Unknown error %d", code);
-    }
+    systemText(code, text, sizeof text);
     showLinkError(text);
+}
+
+void reportOpenFailure(const char* portName) {
+    const int code = errno;
+    char text[1024 + PATH_MAX];
+    if (code == EACCES && permissionHelp(portName, text, sizeof text)) {
+        showLinkError(text);
+        return;
+    }
+    errno = code;
+    reportSystemError();
 }

@@ -34,6 +34,10 @@ void showLinkError(const char* text);
 // system's text for errno ("Unknown error N" when it has none).
 void reportSystemError();
 
+// reportSystemError for a failed openPort of portName; when the device exists but the user may
+// not open it, one more sentence names the device and the group that owns it.
+void reportOpenFailure(const char* portName);
+
 // The one seam for faults a real port cannot produce on demand (a write that stalls half way):
 // tests may replace the write call; nullptr restores the system's write.
 using PortWriteFunction = ssize_t (*)(int fd, const void* bytes, std::size_t count);

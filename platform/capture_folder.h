@@ -9,3 +9,6 @@ const char* captureFolder();
 
 // "<folder>/kestro_original_<t>.log" with t as a signed 32-bit decimal number.
 void captureLogName(std::time_t now, char* name, std::size_t size);
+
+// "<folder>/kestro_trip_<t>.csv", t as in captureLogName, so a trip log pairs with its capture log.
+void tripLogName(std::time_t now, char* name, std::size_t size);

@@ -11,6 +11,7 @@
 
 #include "link/controller_protocol.h"
 #include "link/serial_port.h"
+#include "link/trip_log.h"
 #include "platform/message_box.h"
 #include "shell/settings.h"
 
@@ -37,6 +38,7 @@ void resetLinkState() {
 }
 
 void releaseLinkState() {
+    noteCaptureLog(); // a test that never asked still leaves nothing behind
     closePort();
     for (const std::string& name : notedLogs) {
         std::remove(name.c_str());
@@ -94,12 +96,13 @@ bool openPortOn(const TerminalPair& pair, const char* logName) {
     return true;
 }
 
-std::string noteCaptureLog() {
-    if (captureLog == nullptr) {
+namespace {
+std::string noteOpenFile(std::FILE* file) {
+    if (file == nullptr) {
         return std::string();
     }
     char path[4096];
-    const std::string link = "/proc/self/fd/" + std::to_string(fileno(captureLog));
+    const std::string link = "/proc/self/fd/" + std::to_string(fileno(file));
     const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
     if (length <= 0) {
         return std::string();
@@ -109,4 +112,14 @@ std::string noteCaptureLog() {
         notedLogs.push_back(name);
     }
     return name;
+}
+} // namespace
+
+std::string noteCaptureLog() {
+    noteOpenFile(tripLog);
+    return noteOpenFile(captureLog);
+}
+
+std::string noteTripLog() {
+    return noteOpenFile(tripLog);
 }

@@ -16,7 +16,11 @@ void releaseLinkState();
 
 // The path of the capture log the link has open ("" when none), noted for releaseLinkState to
 // remove: tests find their own logs this way, never by scanning a folder other programs share.
+// The trip log beside it is noted too.
 std::string noteCaptureLog();
+
+// The path of the open trip log ("" when none), noted for removal like the capture log.
+std::string noteTripLog();
 
 // A pseudo-terminal pair in raw mode: the test writes the controller's bytes to master.
 struct TerminalPair {

@@ -1,0 +1,181 @@
+// The trip log of a simulated drive against the lines the simulator sent: one row per line, times
+// that rise, the quantities of each line and the totals the dashboard held when it arrived.
+#include <algorithm>
+#include <cstdlib>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "link/controller_protocol.h"
+#include "link/quantities.h"
+#include "link/serial_port.h"
+#include "link/trip_log.h"
+#include "platform/clock.h"
+#include "support/link_state.h"
+#include "support/simulator.h"
+
+namespace {
+std::vector<std::vector<std::string>> readCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        EXPECT_FALSE(line.empty() || line.back() != '\r') << "rows end in CR LF";
+        line.pop_back();
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        std::string cell;
+        while (std::getline(cells, cell, ',')) {
+            fields.push_back(cell);
+        }
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+struct FrameTotals {
+    std::size_t rowsAfter; // lines in the file (header included) after this frame's read
+    TripTotals totals;     // as they stood during the read
+};
+
+class TripLog : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetLinkState();
+        tripTotals = TripTotals{};
+    }
+    void TearDown() override { releaseLinkState(); }
+};
+
+TEST_F(TripLog, OneRowPerLineWithItsQuantitiesFlagsAndTheDashboardsTotals) {
+    SimulatorRun sim = startSimulator({"--rate", "20"});
+    WorkingDirectoryGuard here(sim.folder);
+    startLink();
+    ASSERT_TRUE(linkRunning);
+    const std::string capture = noteCaptureLog();
+    const std::string trip = noteTripLog();
+    ASSERT_EQ(trip.substr(0, 20), "/var/tmp/kestro_trip");
+    // The same number as the capture log beside it.
+    EXPECT_EQ(trip.substr(20, trip.size() - 24), capture.substr(24, capture.size() - 28));
+
+    // Frames as the main loop runs them: read, then add the frame to the totals.
+    std::vector<FrameTotals> frames;
+    uint32_t last = tickCount();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const TripTotals during = tripTotals;
+            readReplyLines();
+            const std::string text = readFile(trip);
+            frames.push_back(
+                {static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), during});
+            const uint32_t now = tickCount();
+            accumulateFrame(now - last);
+            last = now;
+            return frames.back().rowsAfter > 40;
+        },
+        std::chrono::seconds(30)));
+    stopLink();
+    EXPECT_EQ(tripLog, nullptr) << "closed with the capture log";
+    EXPECT_TRUE(errorBoxes.empty());
+
+    const std::vector<std::vector<std::string>> csv = readCsv(readFile(trip));
+    const std::vector<std::string> sent = sentLines(sim);
+    ASSERT_GT(csv.size(), 40u);
+    ASSERT_LE(csv.size() - 1, sent.size());
+    ASSERT_EQ(csv[0].size(), 26u);
+    EXPECT_EQ(csv[0][0], "ms");
+    EXPECT_EQ(csv[0][25], "distance_km");
+
+    std::size_t frame = 0;
+    uint32_t previousMs = 0;
+    for (std::size_t row = 1; row < csv.size(); ++row) {
+        const std::vector<std::string>& fields = csv[row];
+        ASSERT_EQ(fields.size(), 26u) << row;
+        while (frames[frame].rowsAfter <= row) {
+            ++frame;
+        }
+        // Times rise from the start of the link, which spends its first 1.5 s on the sequences.
+        const uint32_t ms = static_cast<uint32_t>(std::stoul(fields[0]));
+        EXPECT_GE(ms, row == 1 ? 1499u : previousMs) << row;
+        previousMs = ms;
+
+        tripTotals = frames[frame].totals;
+        parseReplyLine(sent[row - 1].c_str());
+        for (int kind = 0; kind <= 12; ++kind) {
+            EXPECT_EQ(std::strtod(fields[1 + kind].c_str(), nullptr), quantityByKind(kind))
+                << "row " << row << " kind " << kind;
+        }
+        const StatusFlags& f = telemetry.statusFlags;
+        const uint8_t flags[9] = {f.stopped,           f.shifting,     f.mainContactorOn,
+                                  f.motorContactorsOn, f.reverse,      f.forward,
+                                  f.motorsParallel,    f.motorsSeries, f.voltageDropWarning};
+        for (int i = 0; i < 9; ++i) {
+            EXPECT_EQ(fields[14 + i], flags[i] != 0 ? "1" : "0") << "row " << row << " flag " << i;
+        }
+        EXPECT_EQ(std::strtod(fields[23].c_str(), nullptr), tripTotals.chargeAmpMs / 3600000.0);
+        EXPECT_EQ(std::strtod(fields[24].c_str(), nullptr), tripTotals.energyWattMs / 3.6e9);
+        EXPECT_EQ(std::strtod(fields[25].c_str(), nullptr), tripTotals.distance);
+    }
+    // The drive moved: the later rows carry totals that grew.
+    EXPECT_GT(std::strtod(csv.back()[25].c_str(), nullptr), 0.0);
+    EXPECT_GT(std::strtod(csv.back()[24].c_str(), nullptr), 0.0);
+    stopSimulator(sim);
+}
+
+// Serial devices are opened by members of their group; as root every open succeeds, so the
+// refused open runs in a child that gives up root first.
+TEST_F(TripLog, APortThatMayNotBeOpenedNamesItsDeviceAndGroup) {
+    TerminalPair pair = openTerminalPair();
+    ASSERT_FALSE(pair.slavePath.empty());
+    const std::string folder = makeScratchFolder("permission");
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    ASSERT_EQ(symlink(pair.slavePath.c_str(), (folder + "/COM1").c_str()), 0);
+    ASSERT_EQ(chmod(pair.slavePath.c_str(), 0600), 0);
+    struct stat info;
+    ASSERT_EQ(stat(pair.slavePath.c_str(), &info), 0);
+    const group* owner = getgrgid(info.st_gid);
+    ASSERT_NE(owner, nullptr);
+    const std::string groupName = owner->gr_name;
+
+    int channel[2];
+    ASSERT_EQ(pipe(channel), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        if (chdir(folder.c_str()) != 0 ||
+            (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))) {
+            _exit(3);
+        }
+        startLink();
+        const std::string text = errorBoxes.empty() ? std::string() : errorBoxes.front();
+        const passwd* user = getpwuid(geteuid());
+        const std::string reply = text + "\n" + (user != nullptr ? user->pw_name : "");
+        _exit(write(channel[1], reply.data(), reply.size()) == static_cast<ssize_t>(reply.size()) &&
+                      !linkRunning
+                  ? 0
+                  : 4);
+    }
+    close(channel[1]);
+    std::string reply;
+    char buffer[512];
+    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;) {
+        reply.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(channel[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    const std::string user = reply.substr(reply.find('\n') + 1);
+    EXPECT_EQ(reply.substr(0, reply.find('\n')),
+              "Permission denied. " + pair.slavePath + " belongs to the group \"" + groupName +
+                  "\": the user may need to join it (sudo adduser " + user + " " + groupName +
+                  ") and log in again.");
+    closeTerminalPair(pair);
+    runCommand("rm -rf '" + folder + "'");
+}
+} // namespace
