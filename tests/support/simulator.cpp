@@ -1,5 +1,6 @@
 #include "support/simulator.h"
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -102,6 +103,31 @@ bool isCaptureLogNameBetween(const std::string& name, long from, long to) {
         char expected[256];
         captureLogName(static_cast<std::time_t>(t), expected, sizeof expected);
         if (name == expected) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int countSimulatorSaid(const SimulatorRun& run, const std::string& text) {
+    std::istringstream in(readFile(run.process.stderrPath));
+    std::string line;
+    int count = 0;
+    while (std::getline(in, line)) {
+        count += line == text ? 1 : 0;
+    }
+    return count;
+}
+
+bool isRunOfSentLines(const std::string& logged, const std::vector<std::string>& sent,
+                      std::size_t from) {
+    const auto count = static_cast<std::size_t>(std::count(logged.begin(), logged.end(), '\n'));
+    for (std::size_t start = from; start + count <= sent.size(); ++start) {
+        std::string run;
+        for (std::size_t i = start; i < start + count; ++i) {
+            run += sent[i] + "\n";
+        }
+        if (run == logged) {
             return true;
         }
     }
