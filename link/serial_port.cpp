@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -83,7 +84,7 @@ bool openPort(const char* portName, const char* logName) {
     if (!configureLine(portHandle)) {
         return false;
     }
-    captureLog = std::fopen(logName, "w");
+    captureLog = createCaptureLog(logName);
     return true;
 }
 

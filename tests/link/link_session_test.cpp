@@ -3,12 +3,14 @@
 // log per start.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "link/controller_protocol.h"
 #include "link/serial_port.h"
+#include "platform/capture_folder.h"
 #include "platform/clock.h"
 #include "support/link_state.h"
 #include "support/simulator.h"
@@ -140,6 +142,46 @@ TEST_F(LinkSession, EachStartWritesACaptureLogOfItsOwn) {
     for (const std::string& name : logs) {
         EXPECT_FALSE(readFile(name).empty()) << name;
     }
+    stopSimulator(sim);
+}
+} // namespace
+
+namespace {
+// Two starts in the same second (two programs, or a clock set back after a restart) name the
+// same log: the second must not empty the first one's record.
+TEST_F(LinkSession, AStartNeverEmptiesAnotherStartsLogOfTheSameName) {
+    SimulatorRun sim = startSimulator({});
+    WorkingDirectoryGuard here(sim.folder);
+    const std::time_t from = std::time(nullptr);
+    std::vector<std::string> taken;
+    for (std::time_t t = from; t < from + 30; ++t) {
+        char name[256];
+        captureLogName(t, name, sizeof name);
+        std::FILE* file = std::fopen(name, "wx");
+        if (file != nullptr) { // a name another run holds right now is left to it
+            std::fputs("an earlier drive\n", file);
+            std::fclose(file);
+            taken.push_back(name);
+        }
+    }
+    startLink();
+    const std::time_t to = std::time(nullptr);
+    const std::string log = noteCaptureLog();
+    ASSERT_TRUE(linkRunning);
+    stopLink();
+    ASSERT_LT(to, from + 30);
+    for (const std::string& name : taken) {
+        EXPECT_EQ(readFile(name), "an earlier drive\n") << name;
+        std::remove(name.c_str());
+    }
+    bool beside = false;
+    for (std::time_t t = from; t <= to; ++t) {
+        char name[256];
+        captureLogName(t, name, sizeof name);
+        const std::string stem(name, std::strlen(name) - 4);
+        beside = beside || log == stem + "_2.log";
+    }
+    EXPECT_TRUE(beside) << log;
     stopSimulator(sim);
 }
 } // namespace
