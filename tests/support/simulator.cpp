@@ -4,6 +4,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -102,7 +103,12 @@ bool isCaptureLogNameBetween(const std::string& name, long from, long to) {
     for (long t = from; t <= to; ++t) {
         char expected[256];
         captureLogName(static_cast<std::time_t>(t), expected, sizeof expected);
-        if (name == expected) {
+        // A name another start holds already puts the log beside it: "<stem>_<n>.log".
+        const std::string stem(expected, std::strlen(expected) - 4);
+        if (name == expected ||
+            (name.rfind(stem + "_", 0) == 0 && name.size() > stem.size() + 5 &&
+             name.compare(name.size() - 4, 4, ".log") == 0 &&
+             name.find_first_not_of("0123456789", stem.size() + 1) == name.size() - 4)) {
             return true;
         }
     }

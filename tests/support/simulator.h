@@ -42,7 +42,8 @@ struct WorkingDirectoryGuard {
     std::string previous;
 };
 
-// True when name is the capture log name of a time from `from` to `to` (inclusive).
+// True when name is the capture log name of a time from `from` to `to` (inclusive), or the name
+// beside it that a start takes when that one exists already ("<name without .log>_<n>.log").
 bool isCaptureLogNameBetween(const std::string& name, long from, long to);
 
 // How many lines equal to text the simulator has written to standard error.
