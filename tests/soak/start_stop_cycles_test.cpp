@@ -53,6 +53,14 @@ bool hasForeignLine(const std::string& logged, const std::vector<std::string>& s
 TEST(StartStopCycles, EachStartLogsExactlyItsLinesAndNoDescriptorIsLeftOpen) {
     resetLinkState();
     SimulatorRun sim = startSimulator({"--rate", "50", "--start-at", "2"});
+    // However the test ends, the simulator and the logs it made go.
+    struct Cleanup {
+        SimulatorRun& sim;
+        ~Cleanup() {
+            stopSimulator(sim);
+            releaseLinkState();
+        }
+    } cleanup{sim};
     std::set<std::string> logs;
     int before = 0;
     int after = 0;
@@ -109,7 +117,5 @@ TEST(StartStopCycles, EachStartLogsExactlyItsLinesAndNoDescriptorIsLeftOpen) {
     RecordProperty("descriptors_after", after);
     EXPECT_EQ(after, before);
     EXPECT_EQ(logs.size(), static_cast<std::size_t>(cycles));
-    stopSimulator(sim);
-    releaseLinkState();
 }
 } // namespace
