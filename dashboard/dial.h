@@ -12,7 +12,7 @@ struct TickScale {
 
 // Round-number ticks covering lo..hi: steps of 1, 2 or 5 times a power of ten, at most ten
 // steps. Equal ends are widened first (0..0 gives 0..1 by 1). A reversed range gives
-// tickStart > tickEnd, so no tick is drawn.
+// tickStart > tickEnd, so no tick is drawn; so does a NaN or infinite end (tickStep 0).
 TickScale niceScale(float lo, float hi);
 
 // The tick values of a scale: tickStart + k x tickStep while that sum (in double) stays within

@@ -21,6 +21,11 @@ TickScale niceScale(float lo, float hi) {
     // The magnitude keeps a reversed range (min above max) from taking the log of a negative
     // span; such a scale then ends below its start and draws no ticks.
     const double span = std::fabs(static_cast<double>(hi) - static_cast<double>(lo));
+    // A NaN or infinite end (or one widened past the float range) has no round steps, and its
+    // power of ten would not fit an int: such a scale draws no ticks.
+    if (!std::isfinite(span)) {
+        return {0.0f, 0.0f, 0.0f};
+    }
     const int n = static_cast<int>(std::trunc(std::log10(span) + 0.5));
     const double unit = std::pow(10.0, n);
 

@@ -2,7 +2,9 @@
 // written, and the record of a drive is what someone reads after something went wrong.
 #include "link/capture_log.h"
 
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "link/serial_port.h"
 
@@ -17,4 +19,28 @@ void logBytes(const char* bytes, std::size_t length) {
 
 void logText(const char* text) {
     logBytes(text, std::strlen(text));
+}
+
+std::FILE* createCaptureLog(const char* logName) {
+    // "x": the open fails on an existing file instead of emptying another drive's record.
+    std::FILE* file = std::fopen(logName, "wx");
+    if (file != nullptr || errno != EEXIST) {
+        return file;
+    }
+    struct stat existing;
+    if (stat(logName, &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        return std::fopen(logName, "w"); // a device or a pipe holds no record to keep
+    }
+    const std::size_t length = std::strlen(logName);
+    const std::size_t stem =
+        length >= 4 && std::strcmp(logName + length - 4, ".log") == 0 ? length - 4 : length;
+    for (int n = 2; n < 1000; ++n) {
+        char name[4096];
+        std::snprintf(name, sizeof name, "%.*s_%d.log", static_cast<int>(stem), logName, n);
+        file = std::fopen(name, "wx");
+        if (file != nullptr || errno != EEXIST) {
+            return file;
+        }
+    }
+    return nullptr;
 }

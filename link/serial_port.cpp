@@ -17,6 +17,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
 #include "link/trip_log.h"
 #include "platform/clock.h"
@@ -89,7 +90,7 @@ bool openPort(const char* portName, const char* logName) {
     if (!configureLine(portHandle)) {
         return false;
     }
-    captureLog = std::fopen(logName, "w");
+    captureLog = createCaptureLog(logName);
     return true;
 }
 

@@ -10,9 +10,9 @@
 extern int portHandle;        // file descriptor of the open port, -1 when none
 extern std::FILE* captureLog; // open capture log, or nullptr
 
-// Opens and configures the device at portName, then opens the capture log (mode "w") under
-// logName; a log that cannot be created is silent. False when the port could not be opened or
-// configured (errno tells why; the caller reports it).
+// Opens and configures the device at portName, then creates the capture log under logName (or
+// beside it when taken: createCaptureLog); a log that cannot be created is silent. False when the
+// port could not be opened or configured (errno tells why; the caller reports it).
 bool openPort(const char* portName, const char* logName);
 
 // Closes the port and the capture log; safe when nothing is open.

@@ -1,6 +1,7 @@
 // The dial arithmetic: tick scales, angle conventions, sweeps and needle positions.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -35,6 +36,24 @@ TEST(NiceScale, ReversedRangeGivesNoTicks) {
         const TickScale s = niceScale(range.first, range.second);
         EXPECT_GT(s.tickStart, s.tickEnd);
         EXPECT_EQ(tickValues(s, ticks, 64), 0);
+    }
+}
+
+TEST(NiceScale, NonFiniteEndsGiveNoTicks) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float big = std::numeric_limits<float>::max();
+    float ticks[64];
+    for (auto range : {std::pair<float, float>{nan, 100},
+                       {0, nan},
+                       {nan, nan},
+                       {0, inf},
+                       {-inf, 0},
+                       {inf, inf},
+                       {-inf, inf},
+                       {big, big}}) {
+        SCOPED_TRACE(std::to_string(range.first) + ".." + std::to_string(range.second));
+        EXPECT_EQ(tickValues(niceScale(range.first, range.second), ticks, 64), 0);
     }
 }
 

@@ -145,6 +145,22 @@ TEST_F(LinkFaults, AControllerThatNeverFallsQuietCannotHoldTheStop) {
     stopLink(); // the drain gives up after its rounds, and the stop goes on
     expectStoppedAndClosed();
     EXPECT_TRUE(errorBoxes.empty());
+
+    // Still streaming: the next start's drains give up in turn, and its lines are read.
+    startLink();
+    const std::string log = noteCaptureLog();
+    ASSERT_TRUE(linkRunning);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            readReplyLines();
+            return readFile(log).size() > 100 || !errorBoxes.empty();
+        },
+        std::chrono::seconds(30)));
+    EXPECT_TRUE(errorBoxes.empty());
+    stopLink();
+    expectStoppedAndClosed();
+    const std::string logged = readFile(log);
+    EXPECT_TRUE(isRunOfSentLines(logged, sentLines(sim))) << logged;
     stopSimulator(sim);
 }
 

@@ -3,12 +3,14 @@
 // log per start.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "link/controller_protocol.h"
 #include "link/serial_port.h"
+#include "platform/capture_folder.h"
 #include "platform/clock.h"
 #include "support/link_state.h"
 #include "support/simulator.h"
@@ -139,6 +141,45 @@ TEST_F(LinkSession, EachStartWritesACaptureLogOfItsOwn) {
     EXPECT_NE(logs[0], logs[1]);
     for (const std::string& name : logs) {
         EXPECT_FALSE(readFile(name).empty()) << name;
+    }
+    stopSimulator(sim);
+}
+} // namespace
+
+namespace {
+// Two starts in the same second (two programs, or a clock set back after a restart) name the
+// same log: the second must not empty the first one's record.
+TEST_F(LinkSession, AStartNeverEmptiesAnotherStartsLogOfTheSameName) {
+    SimulatorRun sim = startSimulator({});
+    WorkingDirectoryGuard here(sim.folder);
+    const std::time_t from = std::time(nullptr);
+    std::vector<std::string> taken;
+    for (std::time_t t = from; t < from + 5; ++t) {
+        char name[256];
+        captureLogName(t, name, sizeof name);
+        std::FILE* file = std::fopen(name, "wx");
+        if (file != nullptr) { // a name another run holds right now is left to it
+            std::fputs("an earlier drive\n", file);
+            std::fclose(file);
+            taken.push_back(name);
+        }
+    }
+    startLink();
+    const std::time_t to = std::time(nullptr);
+    const std::string log = noteCaptureLog();
+    ASSERT_TRUE(linkRunning);
+    stopLink();
+    ASSERT_LT(to, from + 5);
+    for (const std::string& name : taken) {
+        EXPECT_EQ(readFile(name), "an earlier drive\n") << name;
+        std::remove(name.c_str());
+    }
+    // Beside a taken name ("_2", or further when that one is taken too), never on it.
+    EXPECT_TRUE(isCaptureLogNameBetween(log, from, to)) << log;
+    for (std::time_t t = from; t <= to; ++t) {
+        char name[256];
+        captureLogName(t, name, sizeof name);
+        EXPECT_NE(log, name);
     }
     stopSimulator(sim);
 }

@@ -1,8 +1,10 @@
 #include "support/simulator.h"
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -101,7 +103,37 @@ bool isCaptureLogNameBetween(const std::string& name, long from, long to) {
     for (long t = from; t <= to; ++t) {
         char expected[256];
         captureLogName(static_cast<std::time_t>(t), expected, sizeof expected);
-        if (name == expected) {
+        // A name another start holds already puts the log beside it: "<stem>_<n>.log".
+        const std::string stem(expected, std::strlen(expected) - 4);
+        if (name == expected ||
+            (name.rfind(stem + "_", 0) == 0 && name.size() > stem.size() + 5 &&
+             name.compare(name.size() - 4, 4, ".log") == 0 &&
+             name.find_first_not_of("0123456789", stem.size() + 1) == name.size() - 4)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int countSimulatorSaid(const SimulatorRun& run, const std::string& text) {
+    std::istringstream in(readFile(run.process.stderrPath));
+    std::string line;
+    int count = 0;
+    while (std::getline(in, line)) {
+        count += line == text ? 1 : 0;
+    }
+    return count;
+}
+
+bool isRunOfSentLines(const std::string& logged, const std::vector<std::string>& sent,
+                      std::size_t from) {
+    const auto count = static_cast<std::size_t>(std::count(logged.begin(), logged.end(), '\n'));
+    for (std::size_t start = from; start + count <= sent.size(); ++start) {
+        std::string run;
+        for (std::size_t i = start; i < start + count; ++i) {
+            run += sent[i] + "\n";
+        }
+        if (run == logged) {
             return true;
         }
     }

@@ -42,5 +42,14 @@ struct WorkingDirectoryGuard {
     std::string previous;
 };
 
-// True when name is the capture log name of a time from `from` to `to` (inclusive).
+// True when name is the capture log name of a time from `from` to `to` (inclusive), or the name
+// beside it that a start takes when that one exists already ("<name without .log>_<n>.log").
 bool isCaptureLogNameBetween(const std::string& name, long from, long to);
+
+// How many lines equal to text the simulator has written to standard error.
+int countSimulatorSaid(const SimulatorRun& run, const std::string& text);
+
+// True when logged (lines ended by line feeds) is a run of consecutive lines of sent, in order,
+// starting at index `from` or later: a capture log of one start holds such a run.
+bool isRunOfSentLines(const std::string& logged, const std::vector<std::string>& sent,
+                      std::size_t from = 0);

@@ -43,6 +43,7 @@ struct Simulator {
     std::size_t replayNext = 0;
     long linesSent = 0;
     std::mt19937 random;
+    std::string burst; // burst bytes not yet taken by the terminal; no line goes out before them
 };
 
 void announce(const char* text) {
@@ -91,6 +92,34 @@ void receive(Simulator& sim) {
     }
 }
 
+// 64 KiB of random bytes, none of them a line feed.
+std::string floodBytes(Simulator& sim) {
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::string bytes(65536, '\0');
+    for (char& c : bytes) {
+        do {
+            c = static_cast<char>(byte(sim.random));
+        } while (c == '\n');
+    }
+    return bytes;
+}
+
+// A NUL and every byte from 128 to 255 after the fourth field (or at the end of a shorter line).
+std::string withRawBytes(const std::string& line) {
+    std::size_t at = 0;
+    for (int field = 0; field < 4 && at != std::string::npos; ++field) {
+        at = line.find(' ', at + 1);
+    }
+    if (at == std::string::npos) {
+        at = line.size() >= 2 ? line.size() - 2 : 0;
+    }
+    std::string raw(1, '\0');
+    for (int b = 128; b < 256; ++b) {
+        raw += static_cast<char>(b);
+    }
+    return line.substr(0, at) + raw + line.substr(at);
+}
+
 std::string garbageLine(Simulator& sim) {
     std::uniform_int_distribution<int> length(1, 120);
     std::uniform_int_distribution<int> byte(0, 255);
@@ -112,6 +141,7 @@ std::string nextLine(Simulator& sim, double dtSeconds) {
     if (o.garbageEvery > 0 && (sim.linesSent + 1) % o.garbageEvery == 0) {
         return garbageLine(sim);
     }
+    std::string line;
     if (!o.replayPath.empty()) {
         if (sim.replayNext >= sim.replayLines.size() && o.loopReplay) {
             sim.replayNext = 0;
@@ -119,26 +149,69 @@ std::string nextLine(Simulator& sim, double dtSeconds) {
         if (sim.replayNext >= sim.replayLines.size()) {
             return std::string();
         }
-        return sim.replayLines[sim.replayNext++] + "\r\n";
+        line = sim.replayLines[sim.replayNext++] + "\r\n";
+    } else {
+        line = nextDriveLine(sim.drive, DriveParameters{o.voc, o.rint, o.ampsPerCount}, dtSeconds);
     }
-    return nextDriveLine(sim.drive, DriveParameters{o.voc, o.rint, o.ampsPerCount}, dtSeconds);
+    if (o.rawBytesEvery > 0 && (sim.linesSent + 1) % o.rawBytesEvery == 0) {
+        line = withRawBytes(line);
+    }
+    return line;
 }
 
 // Sends a line as far as the terminal takes it: a dashboard that stopped reading loses bytes,
 // as it would on a real wire. What was sent goes to standard output without the CR LF of a whole
-// line; a line the terminal refused altogether is not shown.
-void send(Simulator& sim, const std::string& line) {
+// line; a line the terminal refused altogether is not shown. With --feed-every-byte each byte
+// goes out with a line feed of its own and shows as a line of its own.
+void send(Simulator& sim, const std::string& line, bool whole = true) {
     ++sim.linesSent;
-    const ssize_t count = write(sim.terminal.master, line.data(), line.size());
+    std::string wire;
+    if (sim.options.feedEveryByte) {
+        const std::size_t body =
+            !line.empty() && line.back() == '\n' ? line.size() - 1 : line.size();
+        for (std::size_t i = 0; i < body; ++i) {
+            wire += line[i];
+            wire += '\n';
+        }
+    } else {
+        wire = line;
+    }
+    const ssize_t count = write(sim.terminal.master, wire.data(), wire.size());
     if (count <= 0) {
         return;
     }
+    if (sim.options.feedEveryByte) {
+        for (ssize_t i = 0; i + 1 < count; i += 2) {
+            if (wire[static_cast<std::size_t>(i)] != '\r') {
+                std::fputc(wire[static_cast<std::size_t>(i)], stdout);
+            }
+            std::fputc('\n', stdout);
+        }
+        std::fflush(stdout);
+        return;
+    }
     std::size_t shown = static_cast<std::size_t>(count);
-    if (shown == line.size()) {
+    if (whole && shown == line.size()) {
         shown -= 2;
     }
     std::fwrite(line.data(), 1, shown, stdout);
     std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// Passes on as much of the pending burst as the terminal takes now; the rest waits for room.
+// The burst shows on standard output as one line once all of it has gone.
+void sendBurst(Simulator& sim) {
+    const ssize_t count = write(sim.terminal.master, sim.burst.data(), sim.burst.size());
+    if (count <= 0) {
+        usleep(10000); // no room yet
+        return;
+    }
+    std::fwrite(sim.burst.data(), 1, static_cast<std::size_t>(count), stdout);
+    sim.burst.erase(0, static_cast<std::size_t>(count));
+    if (sim.burst.empty()) {
+        std::fputc('\n', stdout);
+    }
     std::fflush(stdout);
 }
 
@@ -199,16 +272,31 @@ int main(int argc, char** argv) {
     double lastLineMs = nowMs();
     while (stopRequested == 0) {
         const double now = nowMs();
-        if (sim.streaming && now >= dueMs) {
-            const std::string line = nextLine(sim, (now - lastLineMs) / 1000.0);
+        if (!sim.burst.empty()) {
+            sendBurst(sim);
+        } else if (sim.streaming && now >= dueMs) {
+            const SimOptions& o = sim.options;
+            if (o.floodAfter >= 0 && sim.linesSent == o.floodAfter) {
+                // The burst goes out as fast as the terminal takes it, faster than any wire.
+                ++sim.linesSent;
+                sim.burst = floodBytes(sim);
+                continue;
+            }
+            std::string line = nextLine(sim, (now - lastLineMs) / 1000.0);
             lastLineMs = now;
+            const bool hangingUp = o.hangupAfter >= 0 && sim.linesSent + 1 >= o.hangupAfter;
+            const bool half = hangingUp && o.hangupMidLine && !line.empty();
+            if (half) {
+                line = line.substr(0, (line.size() - 2) / 2);
+            }
             if (!line.empty()) {
-                send(sim, line);
+                send(sim, line, !half);
             }
             // 9600 baud, 10 bits a byte: a line cannot follow sooner than its bytes take.
-            const double wireMs = line.size() * 10.0 * 1000.0 / 9600.0;
+            const double wireBytes = line.size() * (o.feedEveryByte ? 2.0 : 1.0);
+            const double wireMs = wireBytes * 10.0 * 1000.0 / 9600.0;
             dueMs = std::max(dueMs + std::max(periodMs, wireMs), now + wireMs);
-            if (sim.options.hangupAfter >= 0 && sim.linesSent >= sim.options.hangupAfter) {
+            if (o.hangupAfter >= 0 && sim.linesSent >= o.hangupAfter) {
                 hangUp(sim);
                 return 0;
             }
@@ -218,12 +306,17 @@ int main(int argc, char** argv) {
             dueMs = now; // the first line follows the start at once
             lastLineMs = now;
         }
-        const double waitMs = sim.streaming ? std::max(0.0, dueMs - now) : 1000.0;
-        pollfd wait{sim.terminal.master, POLLIN, 0};
+        double waitMs = sim.streaming ? std::max(0.0, dueMs - now) : 1000.0;
+        short events = POLLIN;
+        if (!sim.burst.empty()) {
+            events |= POLLOUT;
+            waitMs = 50.0; // room may come without an event when the far end is closed
+        }
+        pollfd wait{sim.terminal.master, events, 0};
         const int ready = poll(&wait, 1, static_cast<int>(waitMs) + 1);
         if (ready > 0 && (wait.revents & POLLIN) != 0) {
             receive(sim);
-        } else if (ready > 0) {
+        } else if (ready > 0 && (wait.revents & POLLOUT) == 0) {
             usleep(10000); // POLLHUP without a reader: nothing to take, do not spin
         }
     }

@@ -38,9 +38,17 @@ const char* const helpText =
     "  --hangup-after N   after N lines (once the dashboard has read them), close the terminal\n"
     "                     and exit\n"
     "  --never-quiet      keep streaming after the stop bytes\n"
+    "  --hangup-mid-line  with --hangup-after: the last line goes out only half, without its\n"
+    "                     CR LF\n"
+    "  --flood-after N    after N lines, a burst of 65536 random bytes without a line feed,\n"
+    "                     then the lines go on\n"
+    "  --feed-every-byte  a line feed after every byte of every line (its CR included)\n"
+    "  --raw-bytes N      every Nth line holds a NUL and the bytes 128 to 255 after its fourth\n"
+    "                     field\n"
     "  --help             show this text\n"
     "\n"
-    "Standard output: every line sent, without its CR LF, followed by a line feed.\n"
+    "Standard output: every line sent, without its CR LF, followed by a line feed (with\n"
+    "--feed-every-byte: every one-byte line; a half line or a burst as far as it went).\n"
     "Standard error: \"ready COM<n> -> <device>\", \"streaming\", \"silent\", \"hangup\", and one\n"
     "line \"rx <ms> <hex bytes>\" per read of what the dashboard sent (ms since the start).\n";
 
@@ -74,6 +82,10 @@ int parseOptions(int argc, char** argv, SimOptions& options) {
             options.loopReplay = true;
         } else if (std::strcmp(arg, "--never-quiet") == 0) {
             options.neverQuiet = true;
+        } else if (std::strcmp(arg, "--hangup-mid-line") == 0) {
+            options.hangupMidLine = true;
+        } else if (std::strcmp(arg, "--feed-every-byte") == 0) {
+            options.feedEveryByte = true;
         } else if (std::strcmp(arg, "--replay") == 0) {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "kestroview-sim: --replay needs a file\n");
@@ -102,6 +114,12 @@ int parseOptions(int argc, char** argv, SimOptions& options) {
         } else if (std::strcmp(arg, "--hangup-after") == 0 &&
                    (ok = numberArgument(argc, argv, i, value))) {
             options.hangupAfter = static_cast<int>(value);
+        } else if (std::strcmp(arg, "--flood-after") == 0 &&
+                   (ok = numberArgument(argc, argv, i, value))) {
+            options.floodAfter = static_cast<int>(value);
+        } else if (std::strcmp(arg, "--raw-bytes") == 0 &&
+                   (ok = numberArgument(argc, argv, i, value))) {
+            options.rawBytesEvery = static_cast<int>(value);
         } else if (ok) {
             std::fprintf(stderr, "kestroview-sim: unknown option %s (see --help)\n", arg);
             return 2;

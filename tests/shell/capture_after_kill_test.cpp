@@ -1,0 +1,94 @@
+// The capture log survives the program being killed: the program streams from the simulator, is
+// killed with SIGKILL, and its log still holds every line it had parsed, as the simulator sent
+// them. Only the line being written at that instant may be cut short.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <functional>
+#include <string>
+#include <unistd.h>
+
+#include "support/process.h"
+#include "support/simulator.h"
+#include "support/x11.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+struct Cleanup {
+    std::function<void()> run;
+    ~Cleanup() { run(); }
+};
+
+// The capture log the program holds open, found through its open files: other programs write
+// logs into the same shared folder at the same time.
+std::string openCaptureLog(pid_t pid) {
+    return runCommand("readlink /proc/" + std::to_string(pid) +
+                      "/fd/* 2>/dev/null | grep 'kestro_original_.*\\.log$' | head -n1");
+}
+
+std::size_t countLines(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(CaptureAfterKill, TheLogHoldsEveryLineParsedBeforeTheKill) {
+    SimulatorRun sim = startSimulator({"--rate", "20", "--start-at", "2", "--raw-bytes", "7"});
+    ASSERT_FALSE(HasFailure());
+    ChildProcess app = startProcess(KV_PROGRAM_PATH, {"nosetup", "debug"}, sim.folder);
+    std::string log;
+    const Cleanup cleanup{[&] {
+        killProcess(app);
+        stopSimulator(sim);
+        if (!log.empty()) {
+            unlink(log.c_str());
+        }
+    }};
+    const unsigned long window = waitForWindow("KestroView 0.4", 30s);
+    ASSERT_NE(window, 0u) << readFile(app.stderrPath);
+
+    // The S key, held a moment (keys are read once a frame), until the controller streams.
+    const std::string id = std::to_string(window);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (!simulatorSaid(sim, "streaming")) {
+                runCommand("xdotool windowfocus --sync " + id +
+                           " && xdotool keydown s && sleep 0.3 && xdotool keyup s");
+            }
+            return waitFor([&] { return simulatorSaid(sim, "streaming"); }, 5s);
+        },
+        60s))
+        << readFile(app.stderrPath);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            log = openCaptureLog(app.pid);
+            return !log.empty();
+        },
+        30s));
+    ASSERT_TRUE(waitFor([&] { return countLines(readFile(log)) >= 40; }, 60s));
+
+    // Lines the program has parsed are in the log already: it writes each one before parsing.
+    const std::size_t seen = countLines(readFile(log));
+    killProcess(app);
+    kill(sim.process.pid, SIGTERM);
+    waitProcess(sim.process, 10s);
+
+    const std::string logged = readFile(log);
+    const std::vector<std::string> sent = sentLines(sim);
+    const std::size_t whole = countLines(logged);
+    ASSERT_GE(whole, seen);
+    ASSERT_LE(whole, sent.size());
+    std::string expected;
+    for (std::size_t i = 0; i < whole; ++i) {
+        expected += sent[i] + "\n";
+    }
+    const std::size_t end = logged.rfind('\n') + 1;
+    EXPECT_EQ(logged.substr(0, end), expected);
+    // Anything after the last line feed is the start of the next line, never other bytes.
+    const std::string tail = logged.substr(end);
+    if (!tail.empty()) {
+        ASSERT_LT(whole, sent.size());
+        EXPECT_EQ(sent[whole].rfind(tail, 0), 0u) << "a torn line that was never sent";
+    }
+}
+} // namespace
