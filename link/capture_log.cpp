@@ -21,7 +21,8 @@ void logText(const char* text) {
     logBytes(text, std::strlen(text));
 }
 
-std::FILE* createCaptureLog(const char* logName) {
+std::FILE* createCaptureLog(const char* logName, char* chosen, std::size_t chosenSize) {
+    std::snprintf(chosen, chosenSize, "%s", logName);
     // "x": the open fails on an existing file instead of emptying another drive's record.
     std::FILE* file = std::fopen(logName, "wx");
     if (file != nullptr || errno != EEXIST) {
@@ -39,6 +40,7 @@ std::FILE* createCaptureLog(const char* logName) {
         std::snprintf(name, sizeof name, "%.*s_%d.log", static_cast<int>(stem), logName, n);
         file = std::fopen(name, "wx");
         if (file != nullptr || errno != EEXIST) {
+            std::snprintf(chosen, chosenSize, "%s", name);
             return file;
         }
     }

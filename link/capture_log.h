@@ -8,7 +8,8 @@
 // Creates the capture log under logName, never over an existing file: when that name is taken
 // (another instance started in the same second, or a clock that came back to an earlier time)
 // the log is "<name without .log>_2.log", "_3" and so on. nullptr when none can be created.
-std::FILE* createCaptureLog(const char* logName);
+// The name used is written to chosen.
+std::FILE* createCaptureLog(const char* logName, char* chosen, std::size_t chosenSize);
 
 // Writes text verbatim to the open capture log (never as a format); nothing when none is open.
 void logText(const char* text);

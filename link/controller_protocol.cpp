@@ -140,9 +140,8 @@ void parseReplyLine(const char* line) {
 }
 
 void startLink() {
-    const std::time_t now = std::time(nullptr);
     char logName[256];
-    captureLogName(now, logName, sizeof logName);
+    captureLogName(std::time(nullptr), logName, sizeof logName);
     char portName[256];
     comDevicePath(settings.comPort, portName, sizeof portName);
     if (!openPort(portName, logName)) {
@@ -151,7 +150,7 @@ void startLink() {
     }
     if (captureLog != nullptr) {
         char tripName[256];
-        tripLogName(now, tripName, sizeof tripName);
+        tripLogName(captureLogPath, tripName, sizeof tripName);
         openTripLog(tripName, tickCount());
     }
     // A partial line from an earlier run would be glued to this run's first line.

@@ -25,6 +25,7 @@
 
 int portHandle = -1;
 std::FILE* captureLog = nullptr;
+char captureLogPath[4096];
 
 namespace {
 PortWriteFunction portWrite = ::write;
@@ -90,7 +91,7 @@ bool openPort(const char* portName, const char* logName) {
     if (!configureLine(portHandle)) {
         return false;
     }
-    captureLog = createCaptureLog(logName);
+    captureLog = createCaptureLog(logName, captureLogPath, sizeof captureLogPath);
     return true;
 }
 

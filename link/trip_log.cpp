@@ -61,7 +61,8 @@ struct Row {
 void openTripLog(const char* name, uint32_t startTick) {
     closeTripLog();
     linkStartTick = startTick;
-    tripLog = std::fopen(name, "w");
+    // Like the capture log, never over an existing record.
+    tripLog = std::fopen(name, "wx");
     if (tripLog == nullptr) {
         std::fprintf(stderr, "KestroView: cannot write the trip log %s: %s\n", name,
                      std::strerror(errno));

@@ -10,5 +10,7 @@ const char* captureFolder();
 // "<folder>/kestro_original_<t>.log" with t as a signed 32-bit decimal number.
 void captureLogName(std::time_t now, char* name, std::size_t size);
 
-// "<folder>/kestro_trip_<t>.csv", t as in captureLogName, so a trip log pairs with its capture log.
-void tripLogName(std::time_t now, char* name, std::size_t size);
+// The trip log beside the capture log logName: "kestro_original_" becomes "kestro_trip_" and the
+// ".log" end ".csv", so "<folder>/kestro_original_<t>_2.log" pairs with
+// "<folder>/kestro_trip_<t>_2.csv".
+void tripLogName(const char* logName, char* name, std::size_t size);

@@ -14,6 +14,7 @@
 #include "link/quantities.h"
 #include "link/serial_port.h"
 #include "link/trip_log.h"
+#include "platform/capture_folder.h"
 #include "platform/clock.h"
 #include "support/link_state.h"
 #include "support/simulator.h"
@@ -58,9 +59,9 @@ TEST_F(TripLog, OneRowPerLineWithItsQuantitiesFlagsAndTheDashboardsTotals) {
     ASSERT_TRUE(linkRunning);
     const std::string capture = noteCaptureLog();
     const std::string trip = noteTripLog();
-    ASSERT_EQ(trip.substr(0, 20), "/var/tmp/kestro_trip");
     // The same number as the capture log beside it.
-    EXPECT_EQ(trip.substr(20, trip.size() - 24), capture.substr(24, capture.size() - 28));
+    ASSERT_EQ(capture.substr(0, 25), "/var/tmp/kestro_original_");
+    EXPECT_EQ(trip, "/var/tmp/kestro_trip_" + capture.substr(25, capture.size() - 29) + ".csv");
 
     // Frames as the main loop runs them: read, then add the frame to the totals.
     std::vector<FrameTotals> frames;
@@ -124,6 +125,18 @@ TEST_F(TripLog, OneRowPerLineWithItsQuantitiesFlagsAndTheDashboardsTotals) {
     EXPECT_GT(std::strtod(csv.back()[25].c_str(), nullptr), 0.0);
     EXPECT_GT(std::strtod(csv.back()[24].c_str(), nullptr), 0.0);
     stopSimulator(sim);
+}
+
+TEST(TripLogName, PairsWithTheCaptureLogSuffixIncluded) {
+    const char* const pairs[][2] = {
+        {"/var/tmp/kestro_original_1796710054.log", "/var/tmp/kestro_trip_1796710054.csv"},
+        {"/var/tmp/kestro_original_-5_2.log", "/var/tmp/kestro_trip_-5_2.csv"},
+    };
+    for (const auto& pair : pairs) {
+        char name[256];
+        tripLogName(pair[0], name, sizeof name);
+        EXPECT_STREQ(name, pair[1]);
+    }
 }
 
 // Serial devices are opened by members of their group; as root every open succeeds, so the
