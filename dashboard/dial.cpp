@@ -61,10 +61,13 @@ void drawDial(int32_t kind) {
     glPushMatrix();
     glTranslatef(500.0f, 500.0f, 0.0f);
 
+    // Only the outermost and innermost circles of a full disk are edges in the picture: the
+    // loops between them share their vertices, so one loop covers the very same pixels.
+    const int loops = frameDrawing() == FrameDrawing::Plain ? 50 : 1;
     glColor3f(0.7f, 0.7f, 0.7f);
-    gluDisk(dialQuadric, 480.0, 490.0, 50, 50);
+    gluDisk(dialQuadric, 480.0, 490.0, 50, loops);
     glColor3f(1.0f, 1.0f, 1.0f);
-    gluDisk(dialQuadric, 0.0, 10.0, 50, 50);
+    gluDisk(dialQuadric, 0.0, 10.0, 50, loops);
 
     drawTicks(def, sweep);
 

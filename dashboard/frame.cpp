@@ -121,3 +121,17 @@ void drawDashboard() {
         printText(smallFont, true, 500.0f, 500.0f, "Hit s to start/stop");
     }
 }
+
+namespace {
+FrameDrawing currentDrawing = FrameDrawing::Kept;
+}
+
+void setFrameDrawing(FrameDrawing drawing) {
+    currentDrawing = drawing;
+    setTextMeasuring(drawing == FrameDrawing::Plain ? TextMeasuring::ByDrawing
+                                                    : TextMeasuring::ByAdvances);
+}
+
+FrameDrawing frameDrawing() {
+    return currentDrawing;
+}

@@ -83,8 +83,12 @@ void fillTexels(const FT_Bitmap* bitmap, const Coverage& size, uint32_t texW, ui
     }
 }
 
-void buildGlyph(FT_Face face, char code, GLuint listBase, const uint32_t* textures,
-                std::vector<uint8_t>& texels) {
+// An empty bitmap, but not a null pointer: Mesa 22 records a listed glBitmap with no pixels as
+// out of memory and then never moves the raster position.
+const GLubyte noPixels = 0;
+
+void buildGlyph(FT_Face face, char code, GLuint listBase, GLuint advanceBase,
+                const uint32_t* textures, std::vector<uint8_t>& texels) {
     const unsigned index = static_cast<unsigned char>(code);
     if (FT_Load_Glyph(face, FT_Get_Char_Index(face, index), FT_LOAD_DEFAULT) != 0) {
         throw std::runtime_error("FT_Load_Glyph failed");
@@ -143,9 +147,11 @@ void buildGlyph(FT_Face face, char code, GLuint listBase, const uint32_t* textur
     glEnd();
     glPopMatrix();
     glTranslatef(float(advance), 0, 0);
-    // An empty bitmap, but not a null pointer: Mesa 22 records a listed glBitmap with no
-    // pixels as out of memory and then never moves the raster position.
-    static const GLubyte noPixels = 0;
+    glBitmap(0, 0, 0, 0, float(advance), 0, &noPixels);
+    glEndList();
+
+    // The very same raster move, so that measuring with these lists gives the drawn width.
+    glNewList(advanceBase + index, GL_COMPILE);
     glBitmap(0, 0, 0, 0, float(advance), 0, &noPixels);
     glEndList();
 }
@@ -169,7 +175,11 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
 
     // Without lists of our own, the glyphs would be recorded over lists 1 to 127 of others.
     const GLuint base = glGenLists(glyphCount);
-    if (base == 0) {
+    const GLuint advances = base != 0 ? glGenLists(glyphCount) : 0;
+    if (advances == 0) {
+        if (base != 0) {
+            glDeleteLists(base, glyphCount);
+        }
         throw std::runtime_error("glGenLists failed");
     }
     glGenTextures(glyphCount, names.get());
@@ -183,11 +193,12 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
     try {
         std::vector<uint8_t> texels;
         for (int code = 0; code < glyphCount; ++code) {
-            buildGlyph(ft.face, char(code), base, names.get(), texels);
+            buildGlyph(ft.face, char(code), base, advances, names.get(), texels);
         }
     } catch (...) {
         glPopClientAttrib();
         glDeleteLists(base, glyphCount);
+        glDeleteLists(advances, glyphCount);
         glDeleteTextures(glyphCount, names.get());
         throw;
     }
@@ -196,6 +207,7 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
     height = float(size);
     textures = names.release();
     listBase = base;
+    advanceBase = advances;
 }
 
 void GlyphFont::release() {
@@ -203,9 +215,11 @@ void GlyphFont::release() {
         return;
     }
     glDeleteLists(listBase, glyphCount);
+    glDeleteLists(advanceBase, glyphCount);
     glDeleteTextures(glyphCount, textures);
     delete[] textures;
     height = 0;
     textures = nullptr;
     listBase = 0;
+    advanceBase = 0;
 }
