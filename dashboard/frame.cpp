@@ -27,6 +27,36 @@ int32_t* dashboardKeys = nullptr;
 namespace {
 constexpr std::size_t fontPathSize = 1024;
 
+// Everything a frame is drawn from, byte for byte, as it was for the last frame drawn.
+struct FrameInputs {
+    bool valid;
+    Telemetry telemetry;
+    TripTotals totals;
+    Settings settings;
+    GaugeDef defs[gaugeDefCount];
+    int32_t width;
+    int32_t height;
+    bool linkRunning;
+    uint8_t debugMode;
+};
+FrameInputs drawnFrom{};
+
+template <typename T> bool same(const T& kept, const T& now) {
+    return std::memcmp(&kept, &now, sizeof now) == 0;
+}
+
+void noteFrameInputs() {
+    std::memcpy(&drawnFrom.telemetry, &telemetry, sizeof telemetry);
+    std::memcpy(&drawnFrom.totals, &tripTotals, sizeof tripTotals);
+    std::memcpy(&drawnFrom.settings, &settings, sizeof settings);
+    std::memcpy(drawnFrom.defs, gaugeDefs, sizeof gaugeDefs);
+    drawnFrom.width = viewWidth;
+    drawnFrom.height = viewHeight;
+    drawnFrom.linkRunning = linkRunning;
+    drawnFrom.debugMode = debugMode;
+    drawnFrom.valid = true;
+}
+
 void drawCell(int cell, int cells) {
     if (cell == cells - 1) {
         drawStatusPanel();
@@ -44,6 +74,7 @@ void drawCell(int cell, int cells) {
 } // namespace
 
 bool initDashboard(GlWindow& window, int32_t* keys) {
+    drawnFrom.valid = false;
     dashboardWindow = &window;
     dashboardKeys = keys;
 
@@ -120,6 +151,15 @@ void drawDashboard() {
         glColor3f(0.0f, 1.0f, 0.0f);
         printText(smallFont, true, 500.0f, 500.0f, "Hit s to start/stop");
     }
+    noteFrameInputs();
+}
+
+bool dashboardChangedSinceDrawn() {
+    return !drawnFrom.valid || !same(drawnFrom.telemetry, telemetry) ||
+           !same(drawnFrom.totals, tripTotals) || !same(drawnFrom.settings, settings) ||
+           std::memcmp(drawnFrom.defs, gaugeDefs, sizeof gaugeDefs) != 0 ||
+           drawnFrom.width != viewWidth || drawnFrom.height != viewHeight ||
+           drawnFrom.linkRunning != linkRunning || drawnFrom.debugMode != debugMode;
 }
 
 namespace {
