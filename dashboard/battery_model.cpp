@@ -156,22 +156,33 @@ BatteryFit fitBatteryLine(const double* currents, const double* voltages, int n)
     return {true, a / d, b / d};
 }
 
-void drawBatteryModel() {
+namespace {
+Axis ampsAxis() {
+    return Axis{niceScale(static_cast<float>(settings.batteryAmpsMin),
+                          static_cast<float>(settings.batteryAmpsMax))};
+}
+Axis voltsAxis() {
+    return Axis{niceScale(static_cast<float>(settings.batteryVoltsMin),
+                          static_cast<float>(settings.batteryVoltsMax))};
+}
+} // namespace
+
+void drawBatteryModelFace() {
+    glPushMatrix();
+    glTranslatef(100.0f, 100.0f, 0.0f);
+    drawAxes(ampsAxis(), voltsAxis());
+    glPopMatrix();
+}
+
+void drawBatteryModelLive() {
     if (plotQuadric == nullptr) {
         plotQuadric = gluNewQuadric();
     }
-    const Axis amps{niceScale(static_cast<float>(settings.batteryAmpsMin),
-                              static_cast<float>(settings.batteryAmpsMax))};
-    const Axis volts{niceScale(static_cast<float>(settings.batteryVoltsMin),
-                               static_cast<float>(settings.batteryVoltsMax))};
+    const Axis amps = ampsAxis();
+    const Axis volts = voltsAxis();
 
     glPushMatrix();
-    glPushMatrix();
-    glTranslatef(100.0f, 100.0f, 0.0f);
-    drawAxes(amps, volts);
-    glPopMatrix();
     glColor3f(1.0f, 1.0f, 1.0f);
-
     const int n = tripTotals.sampleIndex < static_cast<uint32_t>(sampleRingSize)
                       ? static_cast<int>(tripTotals.sampleIndex)
                       : sampleRingSize;
@@ -207,4 +218,9 @@ void drawBatteryModel() {
     printText(smallFont, false, 400.0f, 800.0f, "Rint = %0.3f ohms", -fit.slope);
     glPopMatrix();
     glPopMatrix();
+}
+
+void drawBatteryModel() {
+    drawBatteryModelFace();
+    drawBatteryModelLive();
 }

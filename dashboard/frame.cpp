@@ -9,6 +9,7 @@
 #include "dashboard/battery_model.h"
 #include "dashboard/dial.h"
 #include "dashboard/gauges.h"
+#include "dashboard/kept_faces.h"
 #include "dashboard/status_panel.h"
 #include "link/controller_protocol.h"
 #include "link/quantities.h"
@@ -57,19 +58,45 @@ void noteFrameInputs() {
     drawnFrom.valid = true;
 }
 
-void drawCell(int cell, int cells) {
+enum class CellPart { Whole, Face, Live };
+
+void drawCell(int cell, int cells, CellPart part) {
     if (cell == cells - 1) {
-        drawStatusPanel();
+        if (part != CellPart::Face) {
+            drawStatusPanel();
+        }
         return;
     }
     const int32_t kind = settings.gaugeSlots[slotOfCell(cell, settings.gaugeLayout)];
     if (kind == BatteryModel) {
-        drawBatteryModel();
+        if (part != CellPart::Live) {
+            drawBatteryModelFace();
+        }
+        if (part != CellPart::Face) {
+            drawBatteryModelLive();
+        }
     } else if (kind >= 0 && kind < gaugeDefCount) {
-        drawDial(kind);
+        if (part != CellPart::Live) {
+            drawDialFace(kind);
+        }
+        if (part != CellPart::Face) {
+            drawDialLive(kind);
+        }
     }
     // Any other kind has no definition (only a hand-made settings file holds one): the cell
     // stays empty.
+}
+
+void drawCells(CellPart part) {
+    const int columns = columnCount(settings.gaugeLayout);
+    const int cells = cellCount(settings.gaugeLayout);
+    for (int cell = 0; cell < cells; ++cell) {
+        const CellRect r = cellViewport(cell, columns, viewWidth, viewHeight);
+        glViewport(r.x, r.y, r.width, r.height);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        drawCell(cell, cells, part);
+    }
 }
 } // namespace
 
@@ -104,6 +131,7 @@ bool initDashboard(GlWindow& window, int32_t* keys) {
 }
 
 void releaseDashboard() {
+    releaseKeptFaces();
     largeFont.release();
     smallFont.release();
 }
@@ -121,20 +149,25 @@ void resizeDashboard(int32_t width, int32_t height) {
 }
 
 void drawDashboard() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Kept: the faces of all cells first, then the live parts of all cells. Each part stays in
+    // its own cell's viewport, so this order gives the same pixels as cell after cell.
+    const bool keep = frameDrawing() == FrameDrawing::Kept;
+    const FacesKey key = keep ? currentFacesKey() : FacesKey{};
+    const bool restored = keep && restoreFaces(key);
+    glClear(restored ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluOrtho2D(0, 1000, 0, 1000);
 
-    const int columns = columnCount(settings.gaugeLayout);
-    const int cells = cellCount(settings.gaugeLayout);
-    for (int cell = 0; cell < cells; ++cell) {
-        const CellRect r = cellViewport(cell, columns, viewWidth, viewHeight);
-        glViewport(r.x, r.y, r.width, r.height);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        drawCell(cell, cells);
+    if (!keep) {
+        drawCells(CellPart::Whole);
+    } else {
+        if (!restored) {
+            drawCells(CellPart::Face);
+            keepFaces(key);
+        }
+        drawCells(CellPart::Live);
     }
 
     // The overlay stays in the status cell's viewport, over the panel's lowest line.
