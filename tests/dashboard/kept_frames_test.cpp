@@ -101,4 +101,98 @@ TEST(KeptFrame, RandomDotsLandWhereThePlainDotsLand) {
     }
     sampleSeed = 1;
 }
+
+// The plain frame for the state as it stands, drawn in the same window between kept frames.
+Image plainFrameNow(const GlContext& gl) {
+    const Drawing drawing(FrameDrawing::Plain);
+    drawDashboard();
+    glFinish();
+    return readPixels(gl);
+}
+
+Image keptFrameNow(const GlContext& gl) {
+    drawDashboard();
+    glFinish();
+    return readPixels(gl);
+}
+
+// One window through a drive: every step changes what a frame is drawn from, and the kept
+// frame (faces copied back where they still hold, drawn anew where they do not) must equal
+// the plain frame of the same state, twice in a row.
+TEST(KeptFrame, FollowsEveryChangeOfStateInOneWindow) {
+    struct Step {
+        const char* what;
+        void (*change)();
+    };
+    const Step steps[] = {
+        {"first frame", [] {}},
+        {"link started", [] { linkRunning = true; }},
+        {"a line arrived", [] { driveLine("d8 36 60 58 a1 64 3c 2e 0 OMFPV"); }},
+        {"another line", [] { driveLine("160 3c 10 40 c0 40 8 60 0 SMS"); }},
+        {"samples in the plot", [] { fillBatterySamples(637); }},
+        {"window resized", [] { resizeDashboard(640, 480); }},
+        {"units changed",
+         [] {
+             settings.distanceUnit = 1;
+             settings.temperatureUnit = 1;
+             applyGaugeSettings();
+         }},
+        {"battery scale changed",
+         [] {
+             settings.batteryVoltsMin = 95;
+             settings.batteryAmpsMax = 500;
+             applyGaugeSettings();
+         }},
+        {"layout changed", [] { settings.gaugeLayout = 0; }},
+        {"slots changed", [] { settings.gaugeSlots[4] = BatteryModel; }},
+        {"window back to full size", [] { resizeDashboard(1024, 768); }},
+        {"debug on", [] { debugMode = 1; }},
+        {"link stopped", [] { linkRunning = false; }},
+    };
+    GlContext gl;
+    std::string why;
+    ASSERT_TRUE(openGlContext(gl, 1024, 768, &why)) << why;
+    resetDashboardState();
+    settings.gaugeLayout = 1;
+    settings.gaugeSlots[10] = BatteryModel;
+    static GlWindow window{};
+    static int32_t keys[256]{};
+    ASSERT_TRUE(initDashboard(window, keys));
+    resizeDashboard(1024, 768);
+    for (const Step& step : steps) {
+        step.change();
+        for (int again = 0; again < 2; ++again) {
+            const Image kept = keptFrameNow(gl);
+            const Image plain = plainFrameNow(gl);
+            EXPECT_EQ(countDifferentPixels(plain, kept, 0), 0u)
+                << step.what << (again != 0 ? ", drawn again" : "");
+        }
+    }
+    releaseDashboard();
+    closeGlContext(gl);
+    resetDashboardState();
+}
+
+// Fonts built anew (a window created again after F1) may get other list names: faces kept with
+// the old fonts must not be copied back.
+TEST(KeptFrame, NewFontsDrawNewFaces) {
+    GlContext gl;
+    std::string why;
+    ASSERT_TRUE(openGlContext(gl, 800, 600, &why)) << why;
+    resetDashboardState();
+    static GlWindow window{};
+    static int32_t keys[256]{};
+    ASSERT_TRUE(initDashboard(window, keys));
+    resizeDashboard(800, 600);
+    keptFrameNow(gl);
+    releaseDashboard();
+    ASSERT_TRUE(initDashboard(window, keys));
+    resizeDashboard(800, 600);
+    const Image kept = keptFrameNow(gl);
+    const Image plain = plainFrameNow(gl);
+    EXPECT_EQ(countDifferentPixels(plain, kept, 0), 0u);
+    releaseDashboard();
+    closeGlContext(gl);
+    resetDashboardState();
+}
 } // namespace
