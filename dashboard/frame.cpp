@@ -1,5 +1,6 @@
 // Frame composition: the OpenGL state and fonts of each window, the projection, and the frame:
-// every cell in its own viewport, then the debug overlay and the start hint.
+// every cell in its own viewport (faces kept between frames when drawing the quick way), then
+// the debug overlay and the start hint; and whether a new frame would differ from the last.
 #include "dashboard/frame.h"
 
 #include <GL/gl.h>
