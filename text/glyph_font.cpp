@@ -8,6 +8,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_GLYPH_H
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -87,7 +88,7 @@ void fillTexels(const FT_Bitmap* bitmap, const Coverage& size, uint32_t texW, ui
 // out of memory and then never moves the raster position.
 const GLubyte noPixels = 0;
 
-void buildGlyph(FT_Face face, char code, GLuint listBase, GLuint advanceBase,
+void buildGlyph(FT_Face face, char code, GLuint listBase, int32_t* advances,
                 const uint32_t* textures, std::vector<uint8_t>& texels) {
     const unsigned index = static_cast<unsigned char>(code);
     if (FT_Load_Glyph(face, FT_Get_Char_Index(face, index), FT_LOAD_DEFAULT) != 0) {
@@ -100,6 +101,7 @@ void buildGlyph(FT_Face face, char code, GLuint listBase, GLuint advanceBase,
     }
     // The pen moves by the slot's advance, not the bitmap's.
     const int32_t advance = advanceInPixels(face->glyph->advance.x);
+    advances[index] = advance;
 
     // A glyph that cannot be rendered into gray or one-bit coverage draws nothing but still
     // takes its place in the line.
@@ -149,11 +151,6 @@ void buildGlyph(FT_Face face, char code, GLuint listBase, GLuint advanceBase,
     glTranslatef(float(advance), 0, 0);
     glBitmap(0, 0, 0, 0, float(advance), 0, &noPixels);
     glEndList();
-
-    // The very same raster move, so that measuring with these lists gives the drawn width.
-    glNewList(advanceBase + index, GL_COMPILE);
-    glBitmap(0, 0, 0, 0, float(advance), 0, &noPixels);
-    glEndList();
 }
 } // namespace
 
@@ -175,13 +172,10 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
 
     // Without lists of our own, the glyphs would be recorded over lists 1 to 127 of others.
     const GLuint base = glGenLists(glyphCount);
-    const GLuint advances = base != 0 ? glGenLists(glyphCount) : 0;
-    if (advances == 0) {
-        if (base != 0) {
-            glDeleteLists(base, glyphCount);
-        }
+    if (base == 0) {
         throw std::runtime_error("glGenLists failed");
     }
+    int32_t pens[glyphCount] = {};
     glGenTextures(glyphCount, names.get());
     // Texture rows of a 1-texel-wide glyph are 2 bytes; the default 4-byte row alignment would
     // read past the texel buffer.
@@ -193,12 +187,11 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
     try {
         std::vector<uint8_t> texels;
         for (int code = 0; code < glyphCount; ++code) {
-            buildGlyph(ft.face, char(code), base, advances, names.get(), texels);
+            buildGlyph(ft.face, char(code), base, pens, names.get(), texels);
         }
     } catch (...) {
         glPopClientAttrib();
         glDeleteLists(base, glyphCount);
-        glDeleteLists(advances, glyphCount);
         glDeleteTextures(glyphCount, names.get());
         throw;
     }
@@ -207,7 +200,7 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
     height = float(size);
     textures = names.release();
     listBase = base;
-    advanceBase = advances;
+    std::memcpy(advances, pens, sizeof advances);
 }
 
 void GlyphFont::release() {
@@ -215,11 +208,10 @@ void GlyphFont::release() {
         return;
     }
     glDeleteLists(listBase, glyphCount);
-    glDeleteLists(advanceBase, glyphCount);
     glDeleteTextures(glyphCount, textures);
     delete[] textures;
     height = 0;
     textures = nullptr;
     listBase = 0;
-    advanceBase = 0;
+    std::memset(advances, 0, sizeof advances);
 }

@@ -1,9 +1,9 @@
 // Text printing: each line is called twice through the font's display lists. The first pass
 // only measures how far the glyphs' glBitmap moves push the raster position; that width centres
-// the second, visible pass. The measuring pass calls the font's advance lists, which move the
-// raster position exactly as the glyph lists do but draw nothing (or, measured by drawing, the
-// glyph lists themselves with alpha 0). Lines are cut in place in a stack buffer, so a call
-// allocates nothing.
+// the second, visible pass. The measuring pass adds the glyphs' advances to the raster position
+// in single precision, one by one, as the glyph lists' glBitmap moves do, and so gets the same
+// width without drawing (or, measured by drawing, calls the glyph lists with alpha 0). Lines are
+// cut in place in a stack buffer, so a call allocates nothing.
 #include "text/text_print.h"
 
 #include <GL/gl.h>
@@ -82,10 +82,12 @@ float measureLine(const GlyphFont& font, const Reference& ref, float x, float y,
     if (measuring == TextMeasuring::ByAdvances) {
         glRasterPos2f(0, 0);
         glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &startVisible);
-        glListBase(font.advanceBase);
-        callGlyphs(line, length);
-        glListBase(font.listBase);
         glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+        for (int i = 0; i < length; ++i) {
+            if (line[i] < glyphCount) {
+                raster[0] += float(font.advances[line[i]]);
+            }
+        }
     } else {
         GLfloat colour[4];
         glGetFloatv(GL_CURRENT_COLOR, colour);
