@@ -3,6 +3,7 @@
 // is the battery's internal resistance. Recomputed from the whole ring every frame.
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <cmath>
 
 #include "dashboard/battery_model.h"
 #include "dashboard/dial.h"
@@ -14,6 +15,29 @@
 namespace {
 GLUquadric* plotQuadric = nullptr;
 
+// A dot is gluDisk(0, 10, 5, 5). Only the pentagon of its outer loop has edges in the picture
+// (the loops inside share their vertices), so three triangles over the same five corners cover
+// the same pixels. The corners are computed as GLU computes them.
+struct DotCorners {
+    float x[5];
+    float y[5];
+    DotCorners() {
+        const double pi = 3.14159265358979323846;
+        for (int i = 0; i < 5; ++i) {
+            const auto angle = static_cast<float>(((pi * 360.0) / 180.0) * i / 5);
+            x[i] = 10.0f * static_cast<float>(std::sin(static_cast<double>(angle)));
+            y[i] = 10.0f * static_cast<float>(std::cos(static_cast<double>(angle)));
+        }
+    }
+};
+const DotCorners dotCorners;
+
+// Counter-clockwise like GLU's quads, so each outer edge is run in the same direction.
+constexpr int dotFan[9] = {0, 4, 3, 0, 3, 2, 0, 2, 1};
+
+// Clip coordinates of every dot's triangles, two floats a corner.
+float dotVertices[sampleRingSize * 9 * 2];
+
 constexpr float plotSize = 800.0f;
 constexpr int maxTicks = 64;
 
@@ -24,6 +48,53 @@ struct Axis {
                                   (scale.tickEnd - scale.tickStart));
     }
 };
+
+// One draw for all dots. Each dot's corners are taken to clip space here with the float
+// arithmetic the driver applies to a translated modelview (projection times translation, then
+// that matrix times the corner, x term first), and drawn under identity matrices, which pass
+// them on unchanged: the triangles land where per-dot matrices would put them, to the bit.
+// The modelview must be the identity on entry.
+void drawDotsAtOnce(const Axis& amps, const Axis& volts, int n) {
+    float p[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, p);
+    float* out = dotVertices;
+    for (int i = 0; i < n; ++i) {
+        const float tx = amps.toPlot(tripTotals.currentSamples[i]) + 100.0f;
+        const float ty = volts.toPlot(tripTotals.voltageSamples[i]) + 100.0f;
+        // Rows 0 and 1 of projection x translate(tx, ty, 0), summed in the driver's order.
+        float m[2][4];
+        for (int r = 0; r < 2; ++r) {
+            m[r][0] = p[r];
+            m[r][1] = p[4 + r];
+            m[r][2] = p[8 + r];
+            m[r][3] = ((p[r] * tx + p[4 + r] * ty) + p[8 + r] * 0.0f) + p[12 + r];
+        }
+        for (int corner : dotFan) {
+            const float x = dotCorners.x[corner];
+            const float y = dotCorners.y[corner];
+            for (int r = 0; r < 2; ++r) {
+                float c = m[r][0] * x;
+                c = m[r][1] * y + c;
+                c = m[r][2] * 0.0f + c;
+                *out++ = m[r][3] + c;
+            }
+        }
+    }
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, dotVertices);
+    glDrawArrays(GL_TRIANGLES, 0, n * 9);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
 
 void drawAxes(const Axis& amps, const Axis& volts) {
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -85,31 +156,46 @@ BatteryFit fitBatteryLine(const double* currents, const double* voltages, int n)
     return {true, a / d, b / d};
 }
 
-void drawBatteryModel() {
+namespace {
+Axis ampsAxis() {
+    return Axis{niceScale(static_cast<float>(settings.batteryAmpsMin),
+                          static_cast<float>(settings.batteryAmpsMax))};
+}
+Axis voltsAxis() {
+    return Axis{niceScale(static_cast<float>(settings.batteryVoltsMin),
+                          static_cast<float>(settings.batteryVoltsMax))};
+}
+} // namespace
+
+void drawBatteryModelFace() {
+    glPushMatrix();
+    glTranslatef(100.0f, 100.0f, 0.0f);
+    drawAxes(ampsAxis(), voltsAxis());
+    glPopMatrix();
+}
+
+void drawBatteryModelLive() {
     if (plotQuadric == nullptr) {
         plotQuadric = gluNewQuadric();
     }
-    const Axis amps{niceScale(static_cast<float>(settings.batteryAmpsMin),
-                              static_cast<float>(settings.batteryAmpsMax))};
-    const Axis volts{niceScale(static_cast<float>(settings.batteryVoltsMin),
-                               static_cast<float>(settings.batteryVoltsMax))};
+    const Axis amps = ampsAxis();
+    const Axis volts = voltsAxis();
 
     glPushMatrix();
-    glPushMatrix();
-    glTranslatef(100.0f, 100.0f, 0.0f);
-    drawAxes(amps, volts);
-    glPopMatrix();
     glColor3f(1.0f, 1.0f, 1.0f);
-
     const int n = tripTotals.sampleIndex < static_cast<uint32_t>(sampleRingSize)
                       ? static_cast<int>(tripTotals.sampleIndex)
                       : sampleRingSize;
-    for (int i = 0; i < n; ++i) {
-        glPushMatrix();
-        glTranslatef(amps.toPlot(tripTotals.currentSamples[i]) + 100.0f,
-                     volts.toPlot(tripTotals.voltageSamples[i]) + 100.0f, 0.0f);
-        gluDisk(plotQuadric, 0.0, 10.0, 5, 5);
-        glPopMatrix();
+    if (frameDrawing() == FrameDrawing::Plain) {
+        for (int i = 0; i < n; ++i) {
+            glPushMatrix();
+            glTranslatef(amps.toPlot(tripTotals.currentSamples[i]) + 100.0f,
+                         volts.toPlot(tripTotals.voltageSamples[i]) + 100.0f, 0.0f);
+            gluDisk(plotQuadric, 0.0, 10.0, 5, 5);
+            glPopMatrix();
+        }
+    } else if (n > 0) {
+        drawDotsAtOnce(amps, volts, n);
     }
 
     const BatteryFit fit = fitBatteryLine(tripTotals.currentSamples, tripTotals.voltageSamples, n);
@@ -132,4 +218,9 @@ void drawBatteryModel() {
     printText(smallFont, false, 400.0f, 800.0f, "Rint = %0.3f ohms", -fit.slope);
     glPopMatrix();
     glPopMatrix();
+}
+
+void drawBatteryModel() {
+    drawBatteryModelFace();
+    drawBatteryModelLive();
 }

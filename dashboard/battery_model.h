@@ -17,3 +17,8 @@ BatteryFit fitBatteryLine(const double* currents, const double* voltages, int n)
 // sample, and when a line can be fitted the line and its Voc and Rint figures. Leaves the matrix
 // stack unchanged and the colour white.
 void drawBatteryModel();
+
+// The two halves of drawBatteryModel: the axes, which depend only on the scale settings, and
+// the dots, line and figures, which do not depend on the colour they find.
+void drawBatteryModelFace();
+void drawBatteryModelLive();

@@ -45,7 +45,27 @@ void drawTicks(const GaugeDef& def, float sweep) {
 }
 } // namespace
 
-void drawDial(int32_t kind) {
+void drawDialFace(int32_t kind) {
+    if (dialQuadric == nullptr) {
+        dialQuadric = gluNewQuadric();
+    }
+    const GaugeDef& def = gaugeDefs[kind];
+    const float sweep = sweepDegrees(def.startAngle, def.endAngle);
+
+    glPushMatrix();
+    glTranslatef(500.0f, 500.0f, 0.0f);
+    // Only the outermost and innermost circles of a full disk are edges in the picture: the
+    // loops between them share their vertices, so one loop covers the very same pixels.
+    const int loops = frameDrawing() == FrameDrawing::Plain ? 50 : 1;
+    glColor3f(0.7f, 0.7f, 0.7f);
+    gluDisk(dialQuadric, 480.0, 490.0, 50, loops);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    gluDisk(dialQuadric, 0.0, 10.0, 50, loops);
+    drawTicks(def, sweep);
+    glPopMatrix();
+}
+
+void drawDialLive(int32_t kind) {
     if (dialQuadric == nullptr) {
         dialQuadric = gluNewQuadric();
     }
@@ -60,14 +80,6 @@ void drawDial(int32_t kind) {
 
     glPushMatrix();
     glTranslatef(500.0f, 500.0f, 0.0f);
-
-    glColor3f(0.7f, 0.7f, 0.7f);
-    gluDisk(dialQuadric, 480.0, 490.0, 50, 50);
-    glColor3f(1.0f, 1.0f, 1.0f);
-    gluDisk(dialQuadric, 0.0, 10.0, 50, 50);
-
-    drawTicks(def, sweep);
-
     if (linkRunning) {
         if (kind == WhPerDistance) {
             glColor3f(1.0f, 0.65f, 0.0f);
@@ -96,4 +108,9 @@ void drawDial(int32_t kind) {
     printText(largeFont, true, 0.0f, -187.5f, def.valueFormat, shown, def.unit);
     glPopMatrix();
     glPopMatrix();
+}
+
+void drawDial(int32_t kind) {
+    drawDialFace(kind);
+    drawDialLive(kind);
 }

@@ -34,3 +34,9 @@ float valueAngle(const GaugeDef& def, float sweep, float v);
 // ring, hub, numbered ticks, the needle(s) while the link runs, caption and value line.
 // Leaves the matrix stack as found. Needs the dashboard's fonts.
 void drawDial(int32_t kind);
+
+// The two halves of drawDial, each under the same conditions. The face (ring, hub, numbered
+// ticks) depends only on the dial's definition; the live part (needles, caption, value line)
+// on the latest values too, and does not depend on the colour it finds.
+void drawDialFace(int32_t kind);
+void drawDialLive(int32_t kind);

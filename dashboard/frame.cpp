@@ -1,5 +1,6 @@
 // Frame composition: the OpenGL state and fonts of each window, the projection, and the frame:
-// every cell in its own viewport, then the debug overlay and the start hint.
+// every cell in its own viewport (faces kept between frames when drawing the quick way), then
+// the debug overlay and the start hint; and whether a new frame would differ from the last.
 #include "dashboard/frame.h"
 
 #include <GL/gl.h>
@@ -9,6 +10,7 @@
 #include "dashboard/battery_model.h"
 #include "dashboard/dial.h"
 #include "dashboard/gauges.h"
+#include "dashboard/kept_faces.h"
 #include "dashboard/status_panel.h"
 #include "link/controller_protocol.h"
 #include "link/quantities.h"
@@ -27,23 +29,80 @@ int32_t* dashboardKeys = nullptr;
 namespace {
 constexpr std::size_t fontPathSize = 1024;
 
-void drawCell(int cell, int cells) {
+// Everything a frame is drawn from, byte for byte, as it was for the last frame drawn.
+struct FrameInputs {
+    bool valid;
+    Telemetry telemetry;
+    TripTotals totals;
+    Settings settings;
+    GaugeDef defs[gaugeDefCount];
+    int32_t width;
+    int32_t height;
+    bool linkRunning;
+    uint8_t debugMode;
+};
+FrameInputs drawnFrom{};
+
+template <typename T> bool same(const T& kept, const T& now) {
+    return std::memcmp(&kept, &now, sizeof now) == 0;
+}
+
+void noteFrameInputs() {
+    std::memcpy(&drawnFrom.telemetry, &telemetry, sizeof telemetry);
+    std::memcpy(&drawnFrom.totals, &tripTotals, sizeof tripTotals);
+    std::memcpy(&drawnFrom.settings, &settings, sizeof settings);
+    std::memcpy(drawnFrom.defs, gaugeDefs, sizeof gaugeDefs);
+    drawnFrom.width = viewWidth;
+    drawnFrom.height = viewHeight;
+    drawnFrom.linkRunning = linkRunning;
+    drawnFrom.debugMode = debugMode;
+    drawnFrom.valid = true;
+}
+
+enum class CellPart { Whole, Face, Live };
+
+void drawCell(int cell, int cells, CellPart part) {
     if (cell == cells - 1) {
-        drawStatusPanel();
+        if (part != CellPart::Face) {
+            drawStatusPanel();
+        }
         return;
     }
     const int32_t kind = settings.gaugeSlots[slotOfCell(cell, settings.gaugeLayout)];
     if (kind == BatteryModel) {
-        drawBatteryModel();
+        if (part != CellPart::Live) {
+            drawBatteryModelFace();
+        }
+        if (part != CellPart::Face) {
+            drawBatteryModelLive();
+        }
     } else if (kind >= 0 && kind < gaugeDefCount) {
-        drawDial(kind);
+        if (part != CellPart::Live) {
+            drawDialFace(kind);
+        }
+        if (part != CellPart::Face) {
+            drawDialLive(kind);
+        }
     }
     // Any other kind has no definition (only a hand-made settings file holds one): the cell
     // stays empty.
 }
+
+void drawCells(CellPart part) {
+    const int columns = columnCount(settings.gaugeLayout);
+    const int cells = cellCount(settings.gaugeLayout);
+    for (int cell = 0; cell < cells; ++cell) {
+        const CellRect r = cellViewport(cell, columns, viewWidth, viewHeight);
+        glViewport(r.x, r.y, r.width, r.height);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        drawCell(cell, cells, part);
+    }
+}
 } // namespace
 
 bool initDashboard(GlWindow& window, int32_t* keys) {
+    drawnFrom.valid = false;
     dashboardWindow = &window;
     dashboardKeys = keys;
 
@@ -73,6 +132,7 @@ bool initDashboard(GlWindow& window, int32_t* keys) {
 }
 
 void releaseDashboard() {
+    releaseKeptFaces();
     largeFont.release();
     smallFont.release();
 }
@@ -90,20 +150,25 @@ void resizeDashboard(int32_t width, int32_t height) {
 }
 
 void drawDashboard() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Kept: the faces of all cells first, then the live parts of all cells. Each part stays in
+    // its own cell's viewport, so this order gives the same pixels as cell after cell.
+    const bool keep = frameDrawing() == FrameDrawing::Kept;
+    const FacesKey key = keep ? currentFacesKey() : FacesKey{};
+    const bool restored = keep && restoreFaces(key);
+    glClear(restored ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluOrtho2D(0, 1000, 0, 1000);
 
-    const int columns = columnCount(settings.gaugeLayout);
-    const int cells = cellCount(settings.gaugeLayout);
-    for (int cell = 0; cell < cells; ++cell) {
-        const CellRect r = cellViewport(cell, columns, viewWidth, viewHeight);
-        glViewport(r.x, r.y, r.width, r.height);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        drawCell(cell, cells);
+    if (!keep) {
+        drawCells(CellPart::Whole);
+    } else {
+        if (!restored) {
+            drawCells(CellPart::Face);
+            keepFaces(key);
+        }
+        drawCells(CellPart::Live);
     }
 
     // The overlay stays in the status cell's viewport, over the panel's lowest line.
@@ -120,4 +185,27 @@ void drawDashboard() {
         glColor3f(0.0f, 1.0f, 0.0f);
         printText(smallFont, true, 500.0f, 500.0f, "Hit s to start/stop");
     }
+    noteFrameInputs();
+}
+
+bool dashboardChangedSinceDrawn() {
+    return !drawnFrom.valid || !same(drawnFrom.telemetry, telemetry) ||
+           !same(drawnFrom.totals, tripTotals) || !same(drawnFrom.settings, settings) ||
+           std::memcmp(drawnFrom.defs, gaugeDefs, sizeof gaugeDefs) != 0 ||
+           drawnFrom.width != viewWidth || drawnFrom.height != viewHeight ||
+           drawnFrom.linkRunning != linkRunning || drawnFrom.debugMode != debugMode;
+}
+
+namespace {
+FrameDrawing currentDrawing = FrameDrawing::Kept;
+}
+
+void setFrameDrawing(FrameDrawing drawing) {
+    currentDrawing = drawing;
+    setTextMeasuring(drawing == FrameDrawing::Plain ? TextMeasuring::ByDrawing
+                                                    : TextMeasuring::ByAdvances);
+}
+
+FrameDrawing frameDrawing() {
+    return currentDrawing;
 }

@@ -28,3 +28,15 @@ void resizeDashboard(int32_t width, int32_t height);
 
 // Draws one whole frame into the back buffer; the caller swaps.
 void drawDashboard();
+
+// False while everything a frame is drawn from (telemetry, trip totals, link state, settings,
+// dial definitions, window size, debug flag) is as it was when drawDashboard last ran, so that
+// drawing again would give the same picture; true before the first frame.
+bool dashboardChangedSinceDrawn();
+
+// How frames are drawn. Kept (the default) keeps what does not change between frames instead of
+// drawing it again; Plain draws every part from scratch each frame. Both give the same pixels:
+// Plain stays as the measure of what keeping saves and as the picture Kept is checked against.
+enum class FrameDrawing { Kept, Plain };
+void setFrameDrawing(FrameDrawing drawing);
+FrameDrawing frameDrawing();

@@ -32,8 +32,19 @@ bool isQuitFor(const GlWindow& window, const SDL_Event& event) {
     return event.type == quitEventType && event.user.windowID == SDL_GetWindowID(window.hwnd);
 }
 
-// Events are dispatched before any frame runs; a frame runs only when none is pending.
+// Events that may leave the window showing something other than the last frame (exposed,
+// resized, restored) or that may change what it shows (keys).
+bool asksForRedraw(const SDL_Event& event) {
+    return event.type == SDL_WINDOWEVENT || event.type == SDL_KEYDOWN || event.type == SDL_KEYUP;
+}
+
+// Events are dispatched before any turn runs; a turn runs only when none is pending. Every turn
+// acts on the keys and polls the link; an idle turn draws (and swaps) only when the frame
+// would differ from the one on screen, or the window asked for it, so an idle dashboard costs
+// next to nothing while still answering every key and window event at once.
 void runMessageLoop(GlWindow& window) {
+    bool redraw = true;
+    bool wasBusy = false;
     for (;;) {
         SDL_Event event;
         if (SDL_PollEvent(&event) != 0) {
@@ -41,6 +52,7 @@ void runMessageLoop(GlWindow& window) {
                 return;
             }
             if (event.type != quitEventType) { // a stale quit of an earlier window is dropped
+                redraw = redraw || asksForRedraw(event);
                 windowProc(window, event);
             }
             continue;
@@ -48,10 +60,12 @@ void runMessageLoop(GlWindow& window) {
         const uint32_t now = tickCount();
         const bool busy = updateLink(now - window.lastTick);
         window.lastTick = now;
-        if (window.visible != 0) {
+        if (window.visible != 0 && (busy || wasBusy || redraw || dashboardChangedSinceDrawn())) {
             drawDashboard();
             SDL_GL_SwapWindow(window.hdc);
+            redraw = false;
         }
+        wasBusy = busy;
         if (!busy) {
             sleepMs(10);
         }

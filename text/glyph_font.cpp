@@ -8,6 +8,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_GLYPH_H
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -83,8 +84,12 @@ void fillTexels(const FT_Bitmap* bitmap, const Coverage& size, uint32_t texW, ui
     }
 }
 
-void buildGlyph(FT_Face face, char code, GLuint listBase, const uint32_t* textures,
-                std::vector<uint8_t>& texels) {
+// An empty bitmap, but not a null pointer: Mesa 22 records a listed glBitmap with no pixels as
+// out of memory and then never moves the raster position.
+const GLubyte noPixels = 0;
+
+void buildGlyph(FT_Face face, char code, GLuint listBase, int32_t* advances,
+                const uint32_t* textures, std::vector<uint8_t>& texels) {
     const unsigned index = static_cast<unsigned char>(code);
     if (FT_Load_Glyph(face, FT_Get_Char_Index(face, index), FT_LOAD_DEFAULT) != 0) {
         throw std::runtime_error("FT_Load_Glyph failed");
@@ -96,6 +101,7 @@ void buildGlyph(FT_Face face, char code, GLuint listBase, const uint32_t* textur
     }
     // The pen moves by the slot's advance, not the bitmap's.
     const int32_t advance = advanceInPixels(face->glyph->advance.x);
+    advances[index] = advance;
 
     // A glyph that cannot be rendered into gray or one-bit coverage draws nothing but still
     // takes its place in the line.
@@ -143,9 +149,6 @@ void buildGlyph(FT_Face face, char code, GLuint listBase, const uint32_t* textur
     glEnd();
     glPopMatrix();
     glTranslatef(float(advance), 0, 0);
-    // An empty bitmap, but not a null pointer: Mesa 22 records a listed glBitmap with no
-    // pixels as out of memory and then never moves the raster position.
-    static const GLubyte noPixels = 0;
     glBitmap(0, 0, 0, 0, float(advance), 0, &noPixels);
     glEndList();
 }
@@ -172,6 +175,7 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
     if (base == 0) {
         throw std::runtime_error("glGenLists failed");
     }
+    int32_t pens[glyphCount] = {};
     glGenTextures(glyphCount, names.get());
     // Texture rows of a 1-texel-wide glyph are 2 bytes; the default 4-byte row alignment would
     // read past the texel buffer.
@@ -183,7 +187,7 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
     try {
         std::vector<uint8_t> texels;
         for (int code = 0; code < glyphCount; ++code) {
-            buildGlyph(ft.face, char(code), base, names.get(), texels);
+            buildGlyph(ft.face, char(code), base, pens, names.get(), texels);
         }
     } catch (...) {
         glPopClientAttrib();
@@ -196,6 +200,7 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
     height = float(size);
     textures = names.release();
     listBase = base;
+    std::memcpy(advances, pens, sizeof advances);
 }
 
 void GlyphFont::release() {
@@ -208,4 +213,5 @@ void GlyphFont::release() {
     height = 0;
     textures = nullptr;
     listBase = 0;
+    std::memset(advances, 0, sizeof advances);
 }

@@ -1,12 +1,14 @@
 // A font turned into 128 glyph textures and 128 consecutive display lists (codes 0 to 127),
-// rasterised once by FreeType when built. Needs a current OpenGL context to build and release.
+// rasterised once by FreeType when built, with each glyph's advance kept so that a line can be
+// measured without drawing it. Needs a current OpenGL context to build and release.
 #pragma once
 #include <cstdint>
 
 struct GlyphFont {
-    float height;       // the size given to init; also sets the line pitch of printText
-    uint32_t* textures; // 128 texture names, owned; nullptr while not built
-    uint32_t listBase;  // list of code 0; code c is listBase + c
+    float height;          // the size given to init; also sets the line pitch of printText
+    uint32_t* textures;    // 128 texture names, owned; nullptr while not built
+    uint32_t listBase;     // list of code 0; code c is listBase + c
+    int32_t advances[128]; // pixels each code's list moves the pen and the raster position
 
     // Builds the font from the file at fontPath at size height (points at 96 dpi) into the
     // current context; the font must be in its zero state (never built, or released). Throws

@@ -1,7 +1,9 @@
 // Text printing: each line is called twice through the font's display lists. The first pass
-// draws with alpha 0 and only measures how far the glyphs' glBitmap moves push the raster
-// position; that width centres the second, visible pass. Lines are cut in place in a stack
-// buffer, so a call allocates nothing.
+// only measures how far the glyphs' glBitmap moves push the raster position; that width centres
+// the second, visible pass. The measuring pass adds the glyphs' advances to the raster position
+// in single precision, one by one, as the glyph lists' glBitmap moves do, and so gets the same
+// width without drawing (or, measured by drawing, calls the glyph lists with alpha 0). Lines are
+// cut in place in a stack buffer, so a call allocates nothing.
 #include "text/text_print.h"
 
 #include <GL/gl.h>
@@ -14,6 +16,8 @@ constexpr int textBufferSize = 256;
 
 // 1/0.63 in single precision: the pitch the dashboard's layouts were made for.
 constexpr float linePitchFactor = 1.5873016f;
+
+TextMeasuring measuring = TextMeasuring::ByAdvances;
 
 // Bytes from 128 up have no list in a font (the names past its 128 may be another font's), so
 // they are left out: they draw nothing and do not count as glyphs.
@@ -70,19 +74,30 @@ void placeLine(const Reference& ref, float x, float y, float offset) {
 
 // Invisible pass: how far the line moves the raster position, in window pixels, which under a
 // translating modelview is also its width in eye units. 0 when that cannot be known.
-float measureLine(const Reference& ref, float x, float y, float offset, const unsigned char* line,
-                  int length) {
+float measureLine(const GlyphFont& font, const Reference& ref, float x, float y, float offset,
+                  const unsigned char* line, int length) {
     placeLine(ref, x, y, offset);
-    GLfloat colour[4];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    glColor4f(colour[0], colour[1], colour[2], 0);
-    glRasterPos2f(0, 0);
     GLboolean startVisible = GL_FALSE;
-    glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &startVisible);
-    callGlyphs(line, length);
     GLfloat raster[4];
-    glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
-    glColor4f(colour[0], colour[1], colour[2], colour[3]);
+    if (measuring == TextMeasuring::ByAdvances) {
+        glRasterPos2f(0, 0);
+        glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &startVisible);
+        glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+        for (int i = 0; i < length; ++i) {
+            if (line[i] < glyphCount) {
+                raster[0] += float(font.advances[line[i]]);
+            }
+        }
+    } else {
+        GLfloat colour[4];
+        glGetFloatv(GL_CURRENT_COLOR, colour);
+        glColor4f(colour[0], colour[1], colour[2], 0);
+        glRasterPos2f(0, 0);
+        glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &startVisible);
+        callGlyphs(line, length);
+        glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+        glColor4f(colour[0], colour[1], colour[2], colour[3]);
+    }
     glPopMatrix();
     // Outside the view volume the raster position does not move, and unprojectable points
     // have no reference: either way the width is unknown and the line stays where it is.
@@ -138,7 +153,7 @@ void printText(const GlyphFont& font, bool centred, float x, float y, const char
         const unsigned char* line = bytes + lineStart;
         const int length = i - lineStart;
         const float offset = float(lineIndex) * pitch;
-        const float measured = measureLine(ref, x, y, offset, line, length);
+        const float measured = measureLine(font, ref, x, y, offset, line, length);
         float drawX = x;
         float drawY = y;
         if (centred) {
@@ -158,4 +173,8 @@ void printText(const GlyphFont& font, bool centred, float x, float y, const char
     }
 
     glPopAttrib();
+}
+
+void setTextMeasuring(TextMeasuring how) {
+    measuring = how;
 }

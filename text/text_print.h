@@ -10,3 +10,9 @@
 // blend function at source alpha / one minus source alpha. Allocates nothing.
 void printText(const GlyphFont& font, bool centred, float x, float y, const char* format, ...)
     __attribute__((format(printf, 5, 6)));
+
+// How printText measures a line: by the font's advance lists (the default, nothing drawn), or by
+// drawing the line invisibly first. Both give the same width; drawing is the slower way kept
+// for comparison.
+enum class TextMeasuring { ByAdvances, ByDrawing };
+void setTextMeasuring(TextMeasuring how);

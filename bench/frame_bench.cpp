@@ -1,0 +1,182 @@
+// Whole dashboard frames and their parts, drawn as a running link leaves them: every frame gets
+// the next of a cycle of controller lines and one more battery sample, so nothing drawn is the
+// same two frames running. Each case opens its own window of the frame's size and reports the
+// median frame time (median_us) besides Google Benchmark's mean, and the allocations per frame.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "allocation_report.h"
+#include "dashboard/battery_model.h"
+#include "dashboard/dial.h"
+#include "dashboard/frame.h"
+#include "dashboard/scenes.h"
+#include "dashboard/status_panel.h"
+#include "gl_bench_context.h"
+
+namespace {
+// Values spread over every dial's scale, off-scale ones included.
+const char* const cycleLines[] = {
+    "b0 1e 30 40 7f 40 38 2a 0 OMFP",  "c4 2a 48 4c 90 52 3a 2c 0 OMFP",
+    "d8 36 60 58 a1 64 3c 2e 0 OMFPV", "ec 42 78 64 b2 76 3e 30 0 GOMRS",
+    "100 4e 90 70 c3 88 40 32 0 OMFS", "114 5a a8 7c d4 9a 42 34 0 SOMF",
+    "128 66 c0 88 e5 ac 44 36 0 OMFP", "160 3c 10 40 c0 40 8 60 0 SMS",
+    "60 14 20 40 50 44 30 40 0 GORSV", "90 20 28 44 60 48 34 38 0 OMFP",
+};
+constexpr int cycleCount = sizeof cycleLines / sizeof cycleLines[0];
+
+void nextRunningFrame(int frame) {
+    driveLine(cycleLines[frame % cycleCount]);
+    accumulateFrame(16);
+}
+
+// A window of its own for one case, with the dashboard set up in it; the run's own context is
+// current again afterwards.
+struct FrameWindow {
+    GlContext gl;
+    GlWindow window{};
+    int32_t keys[256]{};
+    bool ok = false;
+
+    FrameWindow(int width, int height, void (*configure)(), benchmark::State& state) {
+        std::string why;
+        if (!openGlContext(gl, width, height, &why)) {
+            state.SkipWithError(why.c_str());
+            return;
+        }
+        resetDashboardState();
+        configure();
+        if (!initDashboard(window, keys)) {
+            state.SkipWithError("initDashboard found no font");
+            return;
+        }
+        linkRunning = true;
+        fillBatterySamples(637);
+        resizeDashboard(width, height);
+        ok = true;
+    }
+    ~FrameWindow() {
+        releaseDashboard();
+        closeGlContext(gl);
+        resetDashboardState();
+        const GlBenchContext& main = benchContext();
+        SDL_GL_MakeCurrent(main.window, main.context);
+    }
+};
+
+// Times draw (followed by glFinish, so the pixels count too) frame by frame after a warm-up of a
+// whole cycle of lines, which lets the driver compile its shaders and the dashboard build what
+// it keeps.
+template <typename Draw> void timeFrames(benchmark::State& state, Draw draw) {
+    std::vector<double> micros;
+    micros.reserve(std::size_t(std::min<benchmark::IterationCount>(state.max_iterations, 1 << 20)));
+    int frame = 0;
+    for (; frame < cycleCount; ++frame) {
+        nextRunningFrame(frame);
+        draw();
+        glFinish();
+    }
+    const AllocationCount before = allocationsSoFar();
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        nextRunningFrame(frame++);
+        draw();
+        glFinish();
+        const std::chrono::duration<double, std::micro> took =
+            std::chrono::steady_clock::now() - start;
+        if (micros.size() < micros.capacity()) {
+            micros.push_back(took.count());
+        }
+    }
+    const AllocationCount after = allocationsSoFar();
+    reportAllocations(state, before, after);
+    if (!micros.empty()) {
+        std::nth_element(micros.begin(), micros.begin() + micros.size() / 2, micros.end());
+        state.counters["median_us"] = micros[micros.size() / 2];
+    }
+}
+
+void configureDefault3x3() {}
+void configureDefault3x4() {
+    settings.gaugeLayout = 1;
+}
+void configureBattery3x4() {
+    settings.gaugeLayout = 1;
+    settings.gaugeSlots[10] = BatteryModel;
+}
+
+void frameCase(benchmark::State& state, void (*configure)()) {
+    const auto width = int(state.range(0));
+    const auto height = int(state.range(1));
+    setFrameDrawing(state.range(2) != 0 ? FrameDrawing::Plain : FrameDrawing::Kept);
+    FrameWindow window(width, height, configure, state);
+    if (window.ok) {
+        timeFrames(state, [] { drawDashboard(); });
+    }
+    setFrameDrawing(FrameDrawing::Kept);
+}
+
+void BM_Frame3x3(benchmark::State& state) {
+    frameCase(state, configureDefault3x3);
+}
+void BM_Frame3x4(benchmark::State& state) {
+    frameCase(state, configureDefault3x4);
+}
+void BM_Frame3x4Battery600(benchmark::State& state) {
+    frameCase(state, configureBattery3x4);
+}
+
+// One part alone in the first cell of a 3x4 layout at 1024 x 768, as the frame draws it.
+template <typename Draw> void partCase(benchmark::State& state, Draw draw) {
+    setFrameDrawing(state.range(0) != 0 ? FrameDrawing::Plain : FrameDrawing::Kept);
+    FrameWindow window(1024, 768, configureBattery3x4, state);
+    if (window.ok) {
+        const CellRect r = cellViewport(0, 4, 1024, 768);
+        timeFrames(state, [&] {
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            glMatrixMode(GL_PROJECTION);
+            glLoadIdentity();
+            gluOrtho2D(0, 1000, 0, 1000);
+            glViewport(r.x, r.y, r.width, r.height);
+            glMatrixMode(GL_MODELVIEW);
+            glLoadIdentity();
+            draw();
+        });
+    }
+    setFrameDrawing(FrameDrawing::Kept);
+}
+
+void BM_Dial(benchmark::State& state) {
+    partCase(state, [] { drawDial(Rpm); });
+}
+void BM_StatusPanel(benchmark::State& state) {
+    partCase(state, [] { drawStatusPanel(); });
+}
+void BM_BatteryModel600(benchmark::State& state) {
+    partCase(state, [] { drawBatteryModel(); });
+}
+
+// Arguments: width, height, 1 for the plain drawing (every part drawn from scratch).
+void frameSizes(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"w", "h", "plain"});
+    for (int plain : {0, 1}) {
+        b->Args({800, 600, plain});
+        b->Args({1024, 768, plain});
+    }
+    b->Unit(benchmark::kMillisecond);
+}
+void plainOrKept(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"plain"})->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+}
+} // namespace
+
+BENCHMARK(BM_Frame3x3)->Apply(frameSizes);
+BENCHMARK(BM_Frame3x4)->Apply(frameSizes);
+BENCHMARK(BM_Frame3x4Battery600)->Apply(frameSizes);
+BENCHMARK(BM_Dial)->Apply(plainOrKept);
+BENCHMARK(BM_StatusPanel)->Apply(plainOrKept);
+BENCHMARK(BM_BatteryModel600)->Apply(plainOrKept);
