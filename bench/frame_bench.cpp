@@ -138,12 +138,7 @@ template <typename Draw> void partCase(benchmark::State& state, Draw draw) {
         const CellRect r = cellViewport(0, 4, 1024, 768);
         timeFrames(state, [&] {
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-            glMatrixMode(GL_PROJECTION);
-            glLoadIdentity();
-            gluOrtho2D(0, 1000, 0, 1000);
-            glViewport(r.x, r.y, r.width, r.height);
-            glMatrixMode(GL_MODELVIEW);
-            glLoadIdentity();
+            useDashboardCell(r.x, r.y, r.width, r.height);
             draw();
         });
     }

@@ -29,15 +29,13 @@ int32_t* dashboardKeys = nullptr;
 namespace {
 constexpr std::size_t fontPathSize = 1024;
 
-// Everything a frame is drawn from, byte for byte, as it was for the last frame drawn.
+// Everything a frame is drawn from, byte for byte, as it was for the last frame drawn: what its
+// faces are drawn from, and what the live parts show.
 struct FrameInputs {
     bool valid;
+    FacesKey faces;
     Telemetry telemetry;
     TripTotals totals;
-    Settings settings;
-    GaugeDef defs[gaugeDefCount];
-    int32_t width;
-    int32_t height;
     bool linkRunning;
     uint8_t debugMode;
 };
@@ -47,13 +45,10 @@ template <typename T> bool same(const T& kept, const T& now) {
     return std::memcmp(&kept, &now, sizeof now) == 0;
 }
 
-void noteFrameInputs() {
+void noteFrameInputs(const FacesKey& faces) {
+    std::memcpy(&drawnFrom.faces, &faces, sizeof faces);
     std::memcpy(&drawnFrom.telemetry, &telemetry, sizeof telemetry);
     std::memcpy(&drawnFrom.totals, &tripTotals, sizeof tripTotals);
-    std::memcpy(&drawnFrom.settings, &settings, sizeof settings);
-    std::memcpy(drawnFrom.defs, gaugeDefs, sizeof gaugeDefs);
-    drawnFrom.width = viewWidth;
-    drawnFrom.height = viewHeight;
     drawnFrom.linkRunning = linkRunning;
     drawnFrom.debugMode = debugMode;
     drawnFrom.valid = true;
@@ -153,7 +148,7 @@ void drawDashboard() {
     // Kept: the faces of all cells first, then the live parts of all cells. Each part stays in
     // its own cell's viewport, so this order gives the same pixels as cell after cell.
     const bool keep = frameDrawing() == FrameDrawing::Kept;
-    const FacesKey key = keep ? currentFacesKey() : FacesKey{};
+    const FacesKey key = currentFacesKey();
     const bool restored = keep && restoreFaces(key);
     glClear(restored ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
@@ -185,14 +180,12 @@ void drawDashboard() {
         glColor3f(0.0f, 1.0f, 0.0f);
         printText(smallFont, true, 500.0f, 500.0f, "Hit s to start/stop");
     }
-    noteFrameInputs();
+    noteFrameInputs(key);
 }
 
 bool dashboardChangedSinceDrawn() {
-    return !drawnFrom.valid || !same(drawnFrom.telemetry, telemetry) ||
-           !same(drawnFrom.totals, tripTotals) || !same(drawnFrom.settings, settings) ||
-           std::memcmp(drawnFrom.defs, gaugeDefs, sizeof gaugeDefs) != 0 ||
-           drawnFrom.width != viewWidth || drawnFrom.height != viewHeight ||
+    return !drawnFrom.valid || !same(drawnFrom.faces, currentFacesKey()) ||
+           !same(drawnFrom.telemetry, telemetry) || !same(drawnFrom.totals, tripTotals) ||
            drawnFrom.linkRunning != linkRunning || drawnFrom.debugMode != debugMode;
 }
 

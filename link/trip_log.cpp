@@ -38,22 +38,14 @@ struct Row {
     char text[1024];
     std::size_t length = 0;
 
-    void number(double value) {
-        separate();
-        const std::to_chars_result result =
-            std::to_chars(text + length, text + sizeof text - 3, value);
-        length = static_cast<std::size_t>(result.ptr - text);
-    }
-    void count(uint32_t value) {
-        separate();
-        const std::to_chars_result result =
-            std::to_chars(text + length, text + sizeof text - 3, value);
-        length = static_cast<std::size_t>(result.ptr - text);
-    }
-    void separate() {
+    // A double or a whole number; room for the CR LF stays free.
+    template <typename Number> void field(Number value) {
         if (length > 0) {
             text[length++] = ',';
         }
+        const std::to_chars_result result =
+            std::to_chars(text + length, text + sizeof text - 3, value);
+        length = static_cast<std::size_t>(result.ptr - text);
     }
 };
 } // namespace
@@ -77,18 +69,18 @@ void writeTripRow(uint32_t nowTick) {
         return;
     }
     Row row;
-    row.count(nowTick - linkStartTick);
+    row.field(nowTick - linkStartTick);
     for (int32_t kind = 0; kind <= 12; ++kind) {
-        row.number(quantityByKind(kind));
+        row.field(quantityByKind(kind));
     }
     const StatusFlags& f = telemetry.statusFlags;
     for (uint8_t flag : {f.stopped, f.shifting, f.mainContactorOn, f.motorContactorsOn, f.reverse,
                          f.forward, f.motorsParallel, f.motorsSeries, f.voltageDropWarning}) {
-        row.count(flag != 0 ? 1 : 0);
+        row.field(flag != 0 ? 1 : 0);
     }
-    row.number(tripTotals.chargeAmpMs / msPerHour);
-    row.number(tripTotals.energyWattMs / (msPerHour * 1000.0));
-    row.number(tripTotals.distance);
+    row.field(tripTotals.chargeAmpMs / msPerHour);
+    row.field(tripTotals.energyWattMs / (msPerHour * 1000.0));
+    row.field(tripTotals.distance);
     // Every field is a number: nothing needs quoting.
     row.text[row.length++] = '\r';
     row.text[row.length++] = '\n';

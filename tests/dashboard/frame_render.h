@@ -37,12 +37,7 @@ inline Image drawTextAlone(const GlContext& gl, const CellRect& cell, const floa
                            const GlyphFont& font, bool centred, float x, float y,
                            const char* text) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, 1000, 0, 1000);
-    glViewport(cell.x, cell.y, cell.width, cell.height);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    useDashboardCell(cell.x, cell.y, cell.width, cell.height);
     glColor3f(rgb[0], rgb[1], rgb[2]);
     printText(font, centred, x, y, "%s", text);
     glFinish();

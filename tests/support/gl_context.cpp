@@ -73,13 +73,23 @@ void closeGlContext(GlContext& gl) {
     gl = GlContext{};
 }
 
-void usePixelProjection(const GlContext& gl) {
-    glViewport(0, 0, gl.width, gl.height);
+namespace {
+void useProjection(int x, int y, int width, int height, double right, double top) {
+    glViewport(x, y, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluOrtho2D(0, gl.width, 0, gl.height);
+    gluOrtho2D(0, right, 0, top);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+}
+} // namespace
+
+void usePixelProjection(const GlContext& gl) {
+    useProjection(0, 0, gl.width, gl.height, gl.width, gl.height);
+}
+
+void useDashboardCell(int x, int y, int width, int height) {
+    useProjection(x, y, width, height, 1000, 1000);
 }
 
 Image readPixels(const GlContext& gl) {

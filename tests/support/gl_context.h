@@ -43,6 +43,10 @@ void closeGlContext(GlContext& gl);
 // modelview: one unit is one pixel, with (0, 0) the bottom-left corner.
 void usePixelProjection(const GlContext& gl);
 
+// A dashboard cell: viewport (x, y, width, height), projection gluOrtho2D(0, 1000, 0, 1000),
+// identity modelview.
+void useDashboardCell(int x, int y, int width, int height);
+
 struct Image {
     int width = 0;
     int height = 0;

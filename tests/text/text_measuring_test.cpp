@@ -37,12 +37,7 @@ class LineMeasuring : public GlTest {
         setTextMeasuring(how);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluOrtho2D(0, 1000, 0, 1000);
-        glViewport(p.viewportX, 0, p.viewportWidth, p.viewportWidth);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        useDashboardCell(p.viewportX, 0, p.viewportWidth, p.viewportWidth);
         glTranslatef(500, 500, 0);
         glColor3f(1, 1, 1);
         printText(font, true, p.x, p.y, "%s", p.text);

@@ -99,12 +99,7 @@ TEST_F(TextPrintTest, CentredLineIsCentredOnItsPointAndLoweredByHalfItsMeanAdvan
 
 TEST_F(TextPrintTest, CentringMeasuresInGlyphUnitsUnderTheDashboardProjection) {
     // A cell: a 300 x 300 pixel viewport showing 0..1000 in both directions.
-    glViewport(100, 50, 300, 300);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, 1000, 0, 1000);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    useDashboardCell(100, 50, 300, 300);
     glTranslatef(20, -10, 0); // the dial's own offset inside the cell
 
     const std::string line = "1234";
