@@ -15,6 +15,7 @@
 #include "link/quantities.h"
 #include "pixels.h"
 #include "shell/settings.h"
+#include "support/link_state.h"
 #include "support/process.h"
 #include "support/simulator.h"
 
@@ -46,13 +47,6 @@ Image captureWindow(const std::string& window, const std::string& folder, const 
     return image;
 }
 
-// The capture log the program holds open, found through its open files: other programs write
-// logs into the same shared folder at the same time.
-std::string openCaptureLog(pid_t pid) {
-    return runCommand("readlink /proc/" + std::to_string(pid) +
-                      "/fd/* 2>/dev/null | grep 'kestro_original_.*\\.log$' | head -n1");
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -67,11 +61,6 @@ void pressKey(const std::string& window, const std::string& key) {
     runCommand("xdotool windowfocus --sync " + window + " && xdotool keydown " + key +
                " && sleep 0.3 && xdotool keyup " + key);
 }
-
-struct Cleanup {
-    std::function<void()> run;
-    ~Cleanup() { run(); }
-};
 
 CellMap cellOf(int cell) {
     return {cellViewport(cell, 4, windowWidth, windowHeight)};
@@ -96,14 +85,6 @@ TEST(EndToEnd, SimulatorDrivesNeedlesBatteryModelAndCaptureLog) {
 
     ChildProcess app = startProcess(KV_PROGRAM_PATH, {"nosetup"}, sim.folder);
     std::string log;
-    // Whatever way the test ends, nothing it started or wrote stays behind.
-    const Cleanup cleanup{[&] {
-        killProcess(app);
-        stopSimulator(sim);
-        if (!log.empty()) {
-            unlink(log.c_str());
-        }
-    }};
     const std::string window = findWindow();
     ASSERT_FALSE(window.empty()) << readFile(app.stderrPath);
 
@@ -134,7 +115,7 @@ TEST(EndToEnd, SimulatorDrivesNeedlesBatteryModelAndCaptureLog) {
         << readFile(app.stderrPath);
     ASSERT_TRUE(waitFor(
         [&] {
-            log = openCaptureLog(app.pid);
+            log = noteCaptureLogOf(app.pid);
             return !log.empty();
         },
         std::chrono::seconds(30)));

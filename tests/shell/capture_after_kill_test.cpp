@@ -9,24 +9,13 @@
 #include <string>
 #include <unistd.h>
 
+#include "support/link_state.h"
 #include "support/process.h"
 #include "support/simulator.h"
 #include "support/x11.h"
 
 namespace {
 using namespace std::chrono_literals;
-
-struct Cleanup {
-    std::function<void()> run;
-    ~Cleanup() { run(); }
-};
-
-// The capture log the program holds open, found through its open files: other programs write
-// logs into the same shared folder at the same time.
-std::string openCaptureLog(pid_t pid) {
-    return runCommand("readlink /proc/" + std::to_string(pid) +
-                      "/fd/* 2>/dev/null | grep 'kestro_original_.*\\.log$' | head -n1");
-}
 
 std::size_t countLines(const std::string& text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
@@ -37,13 +26,6 @@ TEST(CaptureAfterKill, TheLogHoldsEveryLineParsedBeforeTheKill) {
     ASSERT_FALSE(HasFailure());
     ChildProcess app = startProcess(KV_PROGRAM_PATH, {"nosetup", "debug"}, sim.folder);
     std::string log;
-    const Cleanup cleanup{[&] {
-        killProcess(app);
-        stopSimulator(sim);
-        if (!log.empty()) {
-            unlink(log.c_str());
-        }
-    }};
     const unsigned long window = waitForWindow("KestroView 0.4", 30s);
     ASSERT_NE(window, 0u) << readFile(app.stderrPath);
 
@@ -61,7 +43,7 @@ TEST(CaptureAfterKill, TheLogHoldsEveryLineParsedBeforeTheKill) {
         << readFile(app.stderrPath);
     ASSERT_TRUE(waitFor(
         [&] {
-            log = openCaptureLog(app.pid);
+            log = noteCaptureLogOf(app.pid);
             return !log.empty();
         },
         30s));

@@ -4,16 +4,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "link/controller_protocol.h"
 #include "link/serial_port.h"
 #include "link/trip_log.h"
+#include "platform/capture_folder.h"
 #include "platform/message_box.h"
 #include "shell/settings.h"
+#include "support/process.h"
 
 std::vector<std::string> errorBoxes;
 
@@ -23,9 +27,27 @@ std::vector<std::string> notedLogs;
 void captureBox(const char* text) {
     errorBoxes.emplace_back(text);
 }
+
+std::string regularFileOf(std::FILE* file);
+
+// The last test may fail before it releases the link: its logs go when the program ends.
+const struct LogsAtExit {
+    ~LogsAtExit() {
+        for (std::FILE* file : {captureLog, tripLog}) {
+            const std::string name = regularFileOf(file);
+            if (!name.empty()) {
+                notedLogs.push_back(name);
+            }
+        }
+        for (const std::string& name : notedLogs) {
+            std::remove(name.c_str());
+        }
+    }
+} logsAtExit;
 } // namespace
 
 void resetLinkState() {
+    noteCaptureLog(); // what an earlier test left open goes with this one
     closePort();
     linkRunning = false;
     lineFill = 0;
@@ -97,21 +119,40 @@ bool openPortOn(const TerminalPair& pair, const char* logName) {
 }
 
 namespace {
-std::string noteOpenFile(std::FILE* file) {
-    if (file == nullptr) {
+bool isRegularFile(const std::string& name) {
+    struct stat info;
+    return !name.empty() && lstat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Only a regular file can be a log the link made: it never opens over an existing record, and
+// a device given as the log (such as /dev/null) is written to, never made, so never removed.
+std::string noteLog(const std::string& name) {
+    if (!isRegularFile(name)) {
         return std::string();
     }
-    char path[4096];
-    const std::string link = "/proc/self/fd/" + std::to_string(fileno(file));
-    const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
-    if (length <= 0) {
-        return std::string();
-    }
-    const std::string name(path, static_cast<std::size_t>(length));
     if (std::find(notedLogs.begin(), notedLogs.end(), name) == notedLogs.end()) {
         notedLogs.push_back(name);
     }
+    removeWhenTestEnds(name);
     return name;
+}
+
+std::string openFileName(const std::string& link) {
+    char path[4096];
+    const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
+    return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
+}
+
+std::string regularFileOf(std::FILE* file) {
+    if (file == nullptr) {
+        return std::string();
+    }
+    const std::string name = openFileName("/proc/self/fd/" + std::to_string(fileno(file)));
+    return isRegularFile(name) ? name : std::string();
+}
+
+std::string noteOpenFile(std::FILE* file) {
+    return noteLog(regularFileOf(file));
 }
 } // namespace
 
@@ -122,4 +163,30 @@ std::string noteCaptureLog() {
 
 std::string noteTripLog() {
     return noteOpenFile(tripLog);
+}
+
+std::string noteCaptureLogOf(pid_t pid) {
+    const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* fds = opendir(folder.c_str());
+    if (fds == nullptr) {
+        return std::string();
+    }
+    std::string capture;
+    while (const dirent* entry = readdir(fds)) {
+        const std::string name = openFileName(folder + "/" + entry->d_name);
+        const std::string base = name.substr(name.rfind('/') + 1);
+        if (base.rfind("kestro_original_", 0) == 0 && name.size() > 4 &&
+            name.compare(name.size() - 4, 4, ".log") == 0) {
+            capture = name;
+            break;
+        }
+    }
+    closedir(fds);
+    if (!capture.empty()) {
+        char trip[4096];
+        tripLogName(capture.c_str(), trip, sizeof trip);
+        noteLog(trip);
+        noteLog(capture);
+    }
+    return capture;
 }

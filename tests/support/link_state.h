@@ -2,6 +2,7 @@
 // test, and a bare pseudo-terminal pair for tests that must place every byte themselves.
 #pragma once
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // Every error box text since the last resetLinkState, in order.
@@ -11,7 +12,8 @@ extern std::vector<std::string> errorBoxes;
 // settings and the system's write call, and captures error boxes into errorBoxes.
 void resetLinkState();
 
-// Stops capturing error boxes, closes the port and removes every capture log noted since.
+// Stops capturing error boxes, closes the port and removes every log noted since. Logs noted
+// are removed at the test's end in any case, also when a failed assertion skips this.
 void releaseLinkState();
 
 // The path of the capture log the link has open ("" when none), noted for releaseLinkState to
@@ -21,6 +23,10 @@ std::string noteCaptureLog();
 
 // The path of the open trip log ("" when none), noted for removal like the capture log.
 std::string noteTripLog();
+
+// The capture log another process (the program under test) holds open, found through its open
+// files ("" when none); it and the trip log beside it are noted for removal at the test's end.
+std::string noteCaptureLogOf(pid_t pid);
 
 // A pseudo-terminal pair in raw mode: the test writes the controller's bytes to master.
 struct TerminalPair {

@@ -3,9 +3,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -15,8 +20,14 @@ ChildProcess startProcess(const std::string& program, const std::vector<std::str
     ChildProcess child;
     child.stdoutPath = workDir + "/stdout.txt";
     child.stderrPath = workDir + "/stderr.txt";
+    const pid_t parent = getpid();
     child.pid = fork();
     if (child.pid == 0) {
+        // Killed with the test process however that ends, and killed as a group by the guard.
+        setpgid(0, 0);
+        if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) {
+            _exit(126);
+        }
         if (chdir(workDir.c_str()) != 0) {
             _exit(126);
         }
@@ -35,7 +46,31 @@ ChildProcess startProcess(const std::string& program, const std::vector<std::str
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    if (child.pid > 0) {
+        setpgid(child.pid, child.pid); // set on both sides: no kill may find it unset
+    }
     return child;
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : pid(other.pid), stdoutPath(std::move(other.stdoutPath)),
+      stderrPath(std::move(other.stderrPath)) {
+    other.pid = -1;
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        killProcess(*this);
+        pid = other.pid;
+        stdoutPath = std::move(other.stdoutPath);
+        stderrPath = std::move(other.stderrPath);
+        other.pid = -1;
+    }
+    return *this;
+}
+
+ChildProcess::~ChildProcess() {
+    killProcess(*this);
 }
 
 int waitProcess(ChildProcess& child, std::chrono::milliseconds timeout) {
@@ -57,6 +92,7 @@ int waitProcess(ChildProcess& child, std::chrono::milliseconds timeout) {
 
 void killProcess(ChildProcess& child) {
     if (child.pid > 0) {
+        kill(-child.pid, SIGKILL);
         kill(child.pid, SIGKILL);
         waitpid(child.pid, nullptr, 0);
         child.pid = -1;
@@ -111,11 +147,101 @@ std::string readFile(const std::string& path) {
     return content.str();
 }
 
+namespace {
+// Removes a folder the test made, with whatever it holds. Links are removed, never followed, and
+// a folder a test made unreadable is opened up first so that it can be emptied.
+void removeTree(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) {
+        return;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        chmod(path.c_str(), 0700);
+        if (DIR* folder = opendir(path.c_str())) {
+            while (const dirent* entry = readdir(folder)) {
+                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+                    removeTree(path + "/" + entry->d_name);
+                }
+            }
+            closedir(folder);
+        }
+        rmdir(path.c_str());
+    } else {
+        unlink(path.c_str());
+    }
+}
+
+struct MadePath {
+    std::string path;
+    bool folder;
+    bool inTest; // made inside a test, not in a suite's set-up
+};
+
+// Removes what tests made when the test (or the suite, or the program) that made it ends.
+class MadePaths : public ::testing::EmptyTestEventListener {
+  public:
+    std::vector<MadePath> made;
+
+    void OnTestEnd(const ::testing::TestInfo&) override { removeMade(true); }
+    void OnTestSuiteEnd(const ::testing::TestSuite&) override { removeMade(false); }
+    void OnTestProgramEnd(const ::testing::UnitTest&) override { removeMade(false); }
+
+  private:
+    void removeMade(bool testsOnly) {
+        std::vector<MadePath> kept;
+        for (const MadePath& item : made) {
+            if (testsOnly && !item.inTest) {
+                kept.push_back(item);
+                continue;
+            }
+            struct stat info;
+            if (item.folder) {
+                removeTree(item.path);
+            } else if (lstat(item.path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+                unlink(item.path.c_str());
+            }
+        }
+        made = kept;
+    }
+};
+
+void noteMade(const std::string& path, bool folder) {
+    static MadePaths* const paths = [] {
+        auto* listener = new MadePaths;
+        ::testing::UnitTest::GetInstance()->listeners().Append(listener); // gtest owns it
+        return listener;
+    }();
+    for (const MadePath& item : paths->made) {
+        if (item.path == path) {
+            return;
+        }
+    }
+    paths->made.push_back(
+        {path, folder, ::testing::UnitTest::GetInstance()->current_test_info() != nullptr});
+    if (const char* ledger = std::getenv("KV_TEST_LEDGER")) {
+        const std::string line = path + "\n";
+        const int fd = open(ledger, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            (void)!write(fd, line.data(), line.size());
+            close(fd);
+        }
+    }
+}
+} // namespace
+
 std::string makeScratchFolder(const std::string& prefix) {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/" + prefix + "-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const char* made = mkdtemp(name.data());
-    return made != nullptr ? std::string(made) : std::string();
+    if (made == nullptr) {
+        return std::string();
+    }
+    noteMade(made, true);
+    return made;
+}
+
+void removeWhenTestEnds(const std::string& file) {
+    noteMade(file, false);
 }

@@ -7,13 +7,21 @@
 #include <sys/types.h>
 #include <vector>
 
+// A child ends with its owner: the guard kills it (and its process group) when it goes, and the
+// system kills it when the test process dies, so no test leaves a program running.
 struct ChildProcess {
     pid_t pid = -1;
     std::string stdoutPath; // what the child writes to standard output and error
     std::string stderrPath;
+
+    ChildProcess() = default;
+    ChildProcess(ChildProcess&& other) noexcept;
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ~ChildProcess();
 };
 
-// Starts program with args in workDir; standard output and error go to files in workDir.
+// Starts program with args in workDir, in a process group of its own; standard output and error
+// go to files in workDir.
 ChildProcess startProcess(const std::string& program, const std::vector<std::string>& args,
                           const std::string& workDir);
 
@@ -34,5 +42,12 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 
 std::string readFile(const std::string& path);
 
-// A fresh empty folder under the test's temporary directory, removed by the caller if wanted.
+// A fresh empty folder under $TMPDIR (or /tmp). It belongs to the test that made it, or to the
+// test suite when made outside a test, and goes with everything in it when that test or suite
+// ends, passing or failing.
 std::string makeScratchFolder(const std::string& prefix);
+
+// A regular file the calling test caused (a capture or trip log): removed, if it still is a
+// regular file, when the test or suite ends. Paths of both kinds are also written to the file
+// $KV_TEST_LEDGER names, if set, so that a run can clear what a killed test left.
+void removeWhenTestEnds(const std::string& file);

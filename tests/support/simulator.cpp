@@ -44,6 +44,16 @@ void stopSimulator(SimulatorRun& run) {
     }
 }
 
+SimulatorRun::SimulatorRun(SimulatorRun&& other) noexcept
+    : process(std::move(other.process)), folder(std::move(other.folder)),
+      comNumber(other.comNumber) {
+    other.folder.clear();
+}
+
+SimulatorRun::~SimulatorRun() {
+    stopSimulator(*this);
+}
+
 std::vector<std::string> sentLines(const SimulatorRun& run) {
     std::vector<std::string> lines;
     std::istringstream in(readFile(run.process.stdoutPath));

@@ -7,10 +7,16 @@
 
 #include "support/process.h"
 
+// Stopped when it goes, however the test ends.
 struct SimulatorRun {
     ChildProcess process;
     std::string folder; // scratch working directory holding the COMn link
     int comNumber = 1;
+
+    SimulatorRun() = default;
+    SimulatorRun(SimulatorRun&& other) noexcept;
+    SimulatorRun& operator=(SimulatorRun&&) = delete;
+    ~SimulatorRun();
 };
 
 // Starts the simulator with args in a fresh scratch folder and waits (bounded) for its COMn link.
