@@ -1,12 +1,24 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and opens the dashboard with the controller simulator playing
-# COM1: both run in build/demo, where the simulator links COM1 and the program finds it. Press S
-# to start and stop the link, F1 to toggle full screen, Escape to quit; the simulator stops with
-# the program. Arguments go to the program (e.g. "debug", "mwmode").
+# COM1: both run in build/demo, where the simulator links COM1 and the program finds it. The
+# setup dialog comes first, as for any user ("Start" opens the dashboard; COM1 is chosen
+# already); then S starts and stops the link, F1 toggles full screen, Escape quits, and the
+# simulator stops with the program. Arguments go to the program ("nosetup" skips the dialog,
+# "debug", "mwmode").
+#
+# Run it as yourself: it asks sudo only to install missing packages. Started as root, it runs
+# the program as an ordinary user, as tools/test.sh does (see tools/as-user.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/setup-deps.sh
+if [ "$(id -u)" -eq 0 ]; then
+    # shellcheck source=tools/as-user.sh
+    . tools/as-user.sh
+    run_as_user tools/demo.sh "$@"
+    exit $?
+fi
+
 cmake --preset default
 cmake --build --preset default
 
@@ -25,4 +37,4 @@ if [ ! -L COM1 ]; then
     cat simulator.log >&2
     exit 1
 fi
-"$root/build/default/kestroview" nosetup "$@"
+"$root/build/default/kestroview" "$@"
