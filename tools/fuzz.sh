@@ -33,7 +33,10 @@ case " ${all_targets[*]} " in
     ;;
 esac
 
-cmake --preset fuzz >/dev/null
+# Configured once; the build step configures again by itself when a CMakeLists.txt changed.
+if [ ! -f build/fuzz/CMakeCache.txt ]; then
+    cmake --preset fuzz >/dev/null
+fi
 cmake --build --preset fuzz --target "${target}_fuzz" >/dev/null
 
 binary="build/fuzz/tests/fuzz/${target}_fuzz"
