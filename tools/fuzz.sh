@@ -46,7 +46,8 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$corpus" "$scratch/new" "$scratch/artifacts" build/fuzz/logs
 log="build/fuzz/logs/${target}.log"
 
-export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=0"
+# intercept_tls_get_addr=0: see tests/sanitizer/lsan.supp.
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=0:intercept_tls_get_addr=0"
 export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
