@@ -37,8 +37,9 @@ kv_copy_tree() {
     runuser -u "$user" -- mkdir -p "$copy"
     runuser -u "$user" -- find "$copy" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
     if git -C "$tree" -c safe.directory='*' rev-parse --git-dir >/dev/null 2>&1; then
+        # build here may be the link to the copy's build, which no ignore rule for folders hides.
         git -C "$tree" -c safe.directory='*' ls-files -z --cached --others --exclude-standard |
-            (cd "$tree" && tar --null --no-recursion -T - -cf -) |
+            grep -zv '^build\(/\|$\)' | (cd "$tree" && tar --null --no-recursion -T - -cf -) |
             runuser -u "$user" -- tar -xf - -C "$copy"
     else
         tar -C "$tree" --exclude=./build -cf - . | runuser -u "$user" -- tar -xf - -C "$copy"
