@@ -26,10 +26,23 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 echo "Installing: ${missing[*]}"
-sudo=""
+sudo=()
 if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
+    if ! command -v sudo >/dev/null; then
+        echo "setup-deps: these packages are missing and there is no sudo to install them;" \
+            "install them as root (or run this script as root)" >&2
+        exit 1
+    fi
+    sudo=(sudo DEBIAN_FRONTEND=noninteractive)
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo[@]}" apt-get update -qq
+# dpkg's own lines go to a log; they are shown when the installation fails.
+log=$(mktemp)
+if ! "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    exit 1
+fi
+rm -f "$log"
+echo "Installed."
