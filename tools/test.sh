@@ -114,6 +114,7 @@ finish() {
     exit $status
 }
 trap finish EXIT
+trap 'exit 130' INT TERM # an interrupted run clears up too
 
 for preset in ${KV_TEST_PRESETS:-default asan fuzz}; do
     step "$preset configure" cmake --preset "$preset"
