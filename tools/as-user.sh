@@ -72,7 +72,8 @@ run_as_user() {
         fi
     fi
     echo "== running as $user"
-    local environment=(-u XDG_RUNTIME_DIR -u DBUS_SESSION_BUS_ADDRESS)
+    # Root's session and caches are not the user's.
+    local environment=(-u XDG_RUNTIME_DIR -u DBUS_SESSION_BUS_ADDRESS -u MESA_SHADER_CACHE_DIR)
     if [ -d "/run/user/$(id -u "$user")" ]; then
         environment+=("XDG_RUNTIME_DIR=/run/user/$(id -u "$user")")
     fi
