@@ -6,7 +6,8 @@
 # Usage: tools/test.sh [--long]
 #   --long  the long runs: 200 start/stop cycles instead of 20, and every fuzz target for
 #           5 minutes instead of 20 s (KV_SOAK_CYCLES and KV_FUZZ_SECONDS set each alone)
-#   KV_TEST_PRESETS picks the steps (default "default asan fuzz").
+#   KV_TEST_PRESETS picks the steps (default "default asan fuzz"); KV_CTEST_ARGS adds
+#   arguments to each ctest (e.g. "-L link").
 #
 # Run it as yourself: it asks sudo only to install missing packages. Started as root (as CI
 # does), it installs, then runs everything else as an ordinary user: $SUDO_USER when that names
@@ -24,7 +25,7 @@ if [ "${1:-}" = --long ]; then
     export KV_SOAK_CYCLES="${KV_SOAK_CYCLES:-200}"
     export KV_FUZZ_SECONDS="${KV_FUZZ_SECONDS:-300}"
 elif [ $# -gt 0 ]; then
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 fi
 
@@ -122,6 +123,7 @@ for preset in ${KV_TEST_PRESETS:-default asan fuzz}; do
     if [ "$preset" = fuzz ]; then
         step "fuzz runs" tools/fuzz.sh all "${KV_FUZZ_SECONDS:-20}"
     else
-        step "$preset ctest" tools/with-xvfb.sh ctest --preset "$preset"
+        # shellcheck disable=SC2086
+        step "$preset ctest" tools/with-xvfb.sh ctest --preset "$preset" ${KV_CTEST_ARGS:-}
     fi
 done
