@@ -38,19 +38,20 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-bool isSetupDialog(const std::string& window) {
-    return runCommand("xprop -id " + window + " WM_WINDOW_ROLE 2>/dev/null")
-               .find("kestroview-setup") != std::string::npos;
-}
-
 // The program's visible window titled "KestroView 0.4" that is (or is not) the setup dialog,
-// or "".
+// or "". A window that is gone by the time its role is asked (the dialog closing as the
+// dashboard opens) is neither.
 std::string programWindow(const ChildProcess& child, bool dialog) {
     const std::string found =
         runCommand("xdotool search --all --onlyvisible --pid " + std::to_string(child.pid) +
                    " --name '^KestroView 0\\.4$' 2>/dev/null");
     for (const std::string& window : lines(found)) {
-        if (isSetupDialog(window) == dialog) {
+        // Of a window that is gone xprop prints the bare property name.
+        const std::string role = runCommand("xprop -id " + window + " WM_WINDOW_ROLE 2>/dev/null");
+        const bool isDialog = role.find("kestroview-setup") != std::string::npos;
+        const bool isOther = role.find("not found") != std::string::npos ||
+                             role.find("no such atom") != std::string::npos;
+        if ((dialog && isDialog) || (!dialog && isOther)) {
             return window;
         }
     }
