@@ -83,6 +83,11 @@ cleanup() {
 }
 
 mkdir -p "$folder"
+exec 9>"$folder/.lock"
+if ! flock -n 9; then
+    echo "fresh-root-check: another check is using $folder" >&2
+    exit 1
+fi
 if findmnt -rn -o TARGET | grep -qF "$root"; then
     echo "fresh-root-check: $root has mounts from an earlier check; unmount them first" >&2
     exit 1
