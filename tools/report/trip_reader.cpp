@@ -112,8 +112,24 @@ class RowParser {
     explicit RowParser(const Header& header) : header(header) {}
 
     // Fills row from one line (without its line end); false with error set when it does not fit.
+    // A row with a field too many or too few is said as such, whatever field first failed: a
+    // decimal comma or a lost field moves every field after it.
     bool parse(const char* begin, const char* end, std::size_t lineNumber, TripRow& row,
                std::string& error) {
+        if (parseFields(begin, end, lineNumber, row, error)) {
+            return true;
+        }
+        const std::size_t fields = countCommas(begin, end) + 1;
+        if (fields != header.roles.size()) {
+            error = "line " + std::to_string(lineNumber) + ": " + std::to_string(fields) +
+                    " fields, the header row has " + std::to_string(header.roles.size());
+        }
+        return false;
+    }
+
+  private:
+    bool parseFields(const char* begin, const char* end, std::size_t lineNumber, TripRow& row,
+                     std::string& error) {
         row.flags = 0;
         const std::size_t columns = header.roles.size();
         const char* p = begin;
@@ -121,10 +137,7 @@ class RowParser {
             const char* comma = static_cast<const char*>(std::memchr(p, ',', end - p));
             const char* fieldEnd = comma != nullptr ? comma : end;
             if ((comma == nullptr) != (c + 1 == columns)) {
-                error = "line " + std::to_string(lineNumber) + ": " +
-                        std::to_string(c + 1 + (comma != nullptr ? countCommas(comma, end) : 0)) +
-                        " fields, the header row has " + std::to_string(columns);
-                return false;
+                return false; // said by parse
             }
             double value = 0;
             const std::from_chars_result read = std::from_chars(p, fieldEnd, value);
@@ -149,7 +162,6 @@ class RowParser {
         return true;
     }
 
-  private:
     static std::size_t countCommas(const char* from, const char* end) {
         std::size_t n = 0;
         for (; from != end; ++from) {
