@@ -185,7 +185,8 @@ TEST(ReportInBrowser, ChartsDrawSilentlyAndTheSummaryHoldsTheTripsFigures) {
                              "installs it); the report was NOT opened in a browser ***\n\n");
         GTEST_SKIP() << "chromium is not installed";
     }
-    const std::string folder = makeScratchFolder("kv-report-browser");
+    const ScratchFolder scratch("kv-report-browser");
+    const std::string& folder = scratch.path;
     ASSERT_FALSE(folder.empty());
     const Trip trips[] = {
         // Ten minutes after 20 s of an earlier start (totals start above zero), with a sagging
@@ -291,7 +292,6 @@ TEST(ReportInBrowser, ChartsDrawSilentlyAndTheSummaryHoldsTheTripsFigures) {
             EXPECT_GT(csv.rows.front()[24], 0.0) << "the totals start above zero";
         }
     }
-    runCommand("rm -rf '" + folder + "'");
 }
 
 } // namespace

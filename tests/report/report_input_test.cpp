@@ -84,7 +84,8 @@ struct Case {
 };
 
 TEST(ReportInput, BadTripLogsAreRefusedByLineAndLeaveNothingHalfWritten) {
-    const std::string folder = makeScratchFolder("kv-report-input");
+    const ScratchFolder scratch("kv-report-input");
+    const std::string& folder = scratch.path;
     ASSERT_FALSE(folder.empty());
     const std::string good = header + row(1533) + row(1566);
     const Case cases[] = {
@@ -139,7 +140,6 @@ TEST(ReportInput, BadTripLogsAreRefusedByLineAndLeaveNothingHalfWritten) {
         }
         runCommand("rm -f '" + folder + "/trip.csv' '" + folder + "/trip.html'");
     }
-    runCommand("rm -rf '" + folder + "'");
 }
 
 // /var/tmp is shared: the test's own names lie beyond any start time a dashboard writes today,
@@ -165,16 +165,15 @@ TEST(ReportInput, WithoutATripLogTakesTheNewestReadableOneOfVarTmp) {
     // Newer by its name, but no plain file: reading it would wait for ever.
     ASSERT_EQ(mkfifo((fifo + ".csv").c_str(), 0644), 0);
 
-    const std::string folder = makeScratchFolder("kv-report-newest");
+    const ScratchFolder folder("kv-report-newest");
     int code = -1;
     const std::string said =
-        runCommand("cd '" + folder + "' && timeout 60 '" KV_REPORT_PATH "' 2>&1", &code);
+        runCommand("cd '" + folder.path + "' && timeout 60 '" KV_REPORT_PATH "' 2>&1", &code);
     EXPECT_EQ(code, 0) << said;
     EXPECT_EQ(said,
               "Trip log: " + base + ".csv (the newest in /var/tmp)\nReport: " + base + ".html");
     EXPECT_NE(readFile(base + ".html").find("<td data-figure=\"rows\" data-value=\"1\">1</td>"),
               std::string::npos);
-    runCommand("rm -rf '" + folder + "'");
 }
 
 } // namespace
