@@ -111,18 +111,20 @@ bool ReportFile::commit() {
     if (file == nullptr) {
         return false;
     }
+    // A failed write leaves the stream's error set; the close then reports the same fault.
     const bool written = std::ferror(file) == 0;
-    const int savedErrno = errno;
     const bool closed = std::fclose(file) == 0;
+    const int closeError = errno;
     file = nullptr;
     if (!written || !closed) {
-        problem =
-            std::string("cannot write the report: ") + std::strerror(!written ? savedErrno : errno);
+        problem = std::string("cannot write the report in ") + folderOf(target) + ": " +
+                  (closed ? "write error" : std::strerror(closeError));
         discard();
         return false;
     }
     if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        problem = "cannot put the report in place as " + target + ": " + std::strerror(errno);
+        problem = "cannot put the report in place as " + target + ": " + std::strerror(errno) +
+                  " (choose another place with -o)";
         discard();
         return false;
     }

@@ -39,8 +39,7 @@ bool readNumber(int argc, char** argv, int& i, double& value) {
     char* end = nullptr;
     value = std::strtod(argv[++i], &end);
     if (end == argv[i] || *end != '\0') {
-        std::fprintf(stderr, "kestroview-trip-maker: %s: not a number: %s\n", argv[i - 1],
-                     argv[i]);
+        std::fprintf(stderr, "kestroview-trip-maker: %s: not a number: %s\n", argv[i - 1], argv[i]);
         return false;
     }
     return true;
