@@ -3,6 +3,7 @@
 // read in large blocks, and a row is parsed where it lies in the block.
 #include "tools/report/trip_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
