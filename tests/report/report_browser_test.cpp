@@ -2,10 +2,12 @@
 // (a blocked fetch would log one), every chart drawn, and every summary figure equal to the
 // figure computed here from the same trip log by the meaning of its columns.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <string>
@@ -56,8 +58,16 @@ Csv readCsv(const std::string& text) {
 // The figures by their definitions: totals are last minus first row; each row's flag counts
 // for the time since the row before; minutes are 60 s spans from the first row, each running
 // to the next minute's first row; the battery line is fitted over the rows whose current and
-// voltage are both non-zero, with the textbook formulas.
-std::map<std::string, double> expectedFigures(const Csv& csv, bool miles, bool fahrenheit) {
+// voltage are both non-zero, with the textbook formulas. Besides the summary: the line of each
+// minute of driving, and the range of the battery samples.
+struct Expected {
+    std::map<std::string, double> figures;
+    std::vector<double> trendStarts, trendVoc, trendRint;
+    double lowAmps = 1e300, highAmps = -1e300, lowVolts = 1e300, highVolts = -1e300;
+    std::size_t samples = 0;
+};
+
+Expected expectedFigures(const Csv& csv, bool miles, bool fahrenheit) {
     const std::vector<double> ms = csv.column("ms");
     const std::vector<double> speed = csv.column(miles ? "speed_mph" : "speed_kmh");
     const std::vector<double> amps = csv.column("battery_current_a");
@@ -71,7 +81,8 @@ std::map<std::string, double> expectedFigures(const Csv& csv, bool miles, bool f
     const std::vector<double> distance = csv.column(miles ? "distance_miles" : "distance_km");
     const std::size_t n = ms.size();
 
-    std::map<std::string, double> f;
+    Expected e;
+    std::map<std::string, double>& f = e.figures;
     f["rows"] = static_cast<double>(n);
     f["duration_s"] = (ms[n - 1] - ms[0]) / 1000;
     f["distance"] = distance[n - 1] - distance[0];
@@ -96,6 +107,21 @@ std::map<std::string, double> expectedFigures(const Csv& csv, bool miles, bool f
             minuteStarts.push_back(i);
         }
     }
+    // voc, rint and the number of samples of the rows [a, b).
+    const auto fit = [&](std::size_t a, std::size_t b) {
+        double count = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+        for (std::size_t i = a; i < b; ++i) {
+            if (amps[i] != 0 && volts[i] != 0) {
+                count += 1;
+                sx += amps[i];
+                sy += volts[i];
+                sxx += amps[i] * amps[i];
+                sxy += amps[i] * volts[i];
+            }
+        }
+        const double slope = (count * sxy - sx * sy) / (count * sxx - sx * sx);
+        return std::array<double, 3>{(sy - slope * sx) / count, -slope, count};
+    };
     double best = 1e300;
     int driven = 0;
     for (std::size_t k = 0; k < minuteStarts.size(); ++k) {
@@ -104,25 +130,27 @@ std::map<std::string, double> expectedFigures(const Csv& csv, bool miles, bool f
         if (distance[b] > distance[a]) {
             ++driven;
             best = std::min(best, (energy[b] - energy[a]) * 1000 / (distance[b] - distance[a]));
+            const auto line = fit(a, k + 1 < minuteStarts.size() ? b : n);
+            e.trendStarts.push_back(ms[0] / 1000 + 60 * std::floor((ms[a] - ms[0]) / 60000));
+            e.trendVoc.push_back(line[0]);
+            e.trendRint.push_back(line[1]);
         }
     }
     f["wh_per_distance_best"] = best;
     f["minutes_driving"] = driven;
-
-    double count = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    const auto whole = fit(0, n);
+    f["voc"] = whole[0];
+    f["rint"] = whole[1];
+    e.samples = static_cast<std::size_t>(whole[2]);
     for (std::size_t i = 0; i < n; ++i) {
         if (amps[i] != 0 && volts[i] != 0) {
-            count += 1;
-            sx += amps[i];
-            sy += volts[i];
-            sxx += amps[i] * amps[i];
-            sxy += amps[i] * volts[i];
+            e.lowAmps = std::min(e.lowAmps, amps[i]);
+            e.highAmps = std::max(e.highAmps, amps[i]);
+            e.lowVolts = std::min(e.lowVolts, volts[i]);
+            e.highVolts = std::max(e.highVolts, volts[i]);
         }
     }
-    const double slope = (count * sxy - sx * sy) / (count * sxx - sx * sx);
-    f["rint"] = -slope;
-    f["voc"] = (sy - slope * sx) / count;
-    return f;
+    return e;
 }
 
 // Every data-figure cell that carries a value, with its value and its text.
@@ -143,15 +171,18 @@ std::map<std::string, std::pair<double, std::string>> pageFigures(const std::str
     return figures;
 }
 
-// The numbers of the page data's array "name":[...] (nulls left out), read as Number is.
+// The numbers of the page data's array "name":[...] after `after`, read as Number is; a null is
+// not a number.
 template <typename Number>
-std::vector<Number> dataArray(const std::string& html, const std::string& name) {
+std::vector<Number> dataArray(const std::string& html, const std::string& name,
+                              const std::string& after = "\"charts\":") {
     std::vector<Number> values;
-    const std::size_t at = html.find("\"" + name + "\":[");
+    const std::size_t at = html.find("\"" + name + "\":[", html.find(after));
     EXPECT_NE(at, std::string::npos) << name;
     const char* p = html.c_str() + at + name.size() + 4;
     while (*p != ']') {
         if (std::strncmp(p, "null", 4) == 0) {
+            values.push_back(std::numeric_limits<Number>::quiet_NaN());
             p += 4;
         } else {
             char* end = nullptr;
@@ -162,6 +193,18 @@ std::vector<Number> dataArray(const std::string& html, const std::string& name) 
         p += *p == ',' ? 1 : 0;
     }
     return values;
+}
+
+// The lowest and highest number of values, nulls left out.
+template <typename Number> std::pair<Number, Number> extremes(const std::vector<Number>& values) {
+    std::pair<Number, Number> range(std::numeric_limits<Number>::max(),
+                                    std::numeric_limits<Number>::lowest());
+    for (const Number v : values) {
+        if (!std::isnan(v)) {
+            range = {std::min(range.first, v), std::max(range.second, v)};
+        }
+    }
+    return range;
 }
 
 int count(const std::string& text, const std::string& what) {
@@ -239,7 +282,8 @@ TEST(ReportInBrowser, ChartsDrawSilentlyAndTheSummaryHoldsTheTripsFigures) {
         const Csv csv = readCsv(readFile(csvPath));
         ASSERT_GT(csv.rows.size(), 100u);
         const auto shown = pageFigures(dom);
-        const auto expected = expectedFigures(csv, trip.miles, trip.fahrenheit);
+        const Expected e = expectedFigures(csv, trip.miles, trip.fahrenheit);
+        const std::map<std::string, double>& expected = e.figures;
         for (const auto& [name, value] : expected) {
             ASSERT_EQ(shown.count(name), 1u) << name;
             EXPECT_NEAR(shown.at(name).first, value, std::fabs(value) * 1e-9 + 1e-12) << name;
@@ -260,7 +304,9 @@ TEST(ReportInBrowser, ChartsDrawSilentlyAndTheSummaryHoldsTheTripsFigures) {
         EXPECT_EQ(top.substr(top.size() - speedUnit.size()), speedUnit);
         EXPECT_EQ(hot.substr(hot.size() - tempUnit.size()), tempUnit);
 
-        // However thinned, each chart keeps the trip's extremes and its first and last moment.
+        // However thinned, each chart keeps the trip's extremes, one value a moment, and its
+        // first and last moment.
+        const std::vector<double> times = dataArray<double>(html, "t");
         const std::pair<const char*, std::string> charted[] = {
             {"speed", trip.miles ? "speed_mph" : "speed_kmh"},
             {"battery_current", "battery_current_a"},
@@ -274,22 +320,36 @@ TEST(ReportInBrowser, ChartsDrawSilentlyAndTheSummaryHoldsTheTripsFigures) {
         for (const auto& [series, column] : charted) {
             const std::vector<float> drawn = dataArray<float>(html, series);
             const std::vector<double> all = csv.column(column);
-            ASSERT_FALSE(drawn.empty()) << series;
-            EXPECT_EQ(*std::max_element(drawn.begin(), drawn.end()),
-                      static_cast<float>(*std::max_element(all.begin(), all.end())))
-                << series;
-            EXPECT_EQ(*std::min_element(drawn.begin(), drawn.end()),
-                      static_cast<float>(*std::min_element(all.begin(), all.end())))
+            EXPECT_EQ(drawn.size(), times.size()) << series;
+            EXPECT_EQ(extremes(drawn), (std::pair<float, float>(
+                                           extremes(std::vector<float>(all.begin(), all.end())))))
                 << series;
         }
-        const std::vector<double> times = dataArray<double>(html, "t");
         const std::vector<double> ms = csv.column("ms");
         EXPECT_EQ(times.front(), ms.front() / 1000);
         EXPECT_EQ(times.back(), ms.back() / 1000);
+
+        // The battery cloud keeps the samples' outline; the trend holds every minute of driving.
+        const std::vector<double> amps = dataArray<double>(html, "i", "\"vi\":");
+        const std::vector<double> volts = dataArray<double>(html, "v", "\"vi\":");
+        EXPECT_EQ(amps.size(), volts.size());
+        EXPECT_EQ(extremes(amps), std::make_pair(e.lowAmps, e.highAmps));
+        EXPECT_EQ(extremes(volts), std::make_pair(e.lowVolts, e.highVolts));
+        EXPECT_EQ(dataArray<double>(html, "t", "\"minutes\":"), e.trendStarts);
+        const std::vector<double> vocs = dataArray<double>(html, "voc", "\"minutes\":");
+        const std::vector<double> rints = dataArray<double>(html, "rint", "\"minutes\":");
+        ASSERT_EQ(vocs.size(), e.trendVoc.size());
+        ASSERT_EQ(rints.size(), e.trendRint.size());
+        for (std::size_t k = 0; k < vocs.size(); ++k) {
+            EXPECT_NEAR(vocs[k], e.trendVoc[k], 1e-7 * e.trendVoc[k]) << "minute " << k;
+            EXPECT_NEAR(rints[k], e.trendRint[k], 1e-7 * e.trendRint[k]) << "minute " << k;
+        }
         if (csv.rows.size() > 10000) {
             EXPECT_LT(times.size(), csv.rows.size() / 2) << "a long trip's charts are thinned";
+            EXPECT_LT(amps.size(), e.samples / 2) << "and so is its cloud";
             EXPECT_GT(shown.at("voltage_drop_warning_s").first, 0.0);
             EXPECT_GT(csv.rows.front()[24], 0.0) << "the totals start above zero";
+            EXPECT_GT(e.trendVoc.front() - e.trendVoc.back(), 1.0) << "the battery runs down";
         }
     }
 }

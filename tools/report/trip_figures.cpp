@@ -30,10 +30,11 @@ void TripFigures::add(const TripRow& row) {
         if (row.flag(VoltageDropWarning)) {
             warningSeconds += row.seconds - last.seconds;
         }
-        if (std::floor((row.seconds - first.seconds) / 60.0) >
-            std::floor((minuteStart.seconds - first.seconds) / 60.0)) {
+        const double minute = std::floor((row.seconds - first.seconds) / 60.0);
+        if (minute > minuteIndex) {
             closeMinute(row);
             minuteStart = row;
+            minuteIndex = minute;
         }
     }
     if (v[BatteryCurrent] != 0 && v[BatteryVoltage] != 0) {
@@ -47,8 +48,7 @@ void TripFigures::add(const TripRow& row) {
 void TripFigures::closeMinute(const TripRow& end) {
     const std::size_t sampleEnd = sampleCurrents.size();
     minutes.push_back(MinuteFigures{
-        first.seconds + 60.0 * std::floor((minuteStart.seconds - first.seconds) / 60.0),
-        end.values[Distance] - minuteStart.values[Distance],
+        first.seconds + 60.0 * minuteIndex, end.values[Distance] - minuteStart.values[Distance],
         end.values[Energy] - minuteStart.values[Energy],
         fitSamples(sampleCurrents, sampleVoltages, minuteSampleStart, sampleEnd),
         sampleEnd - minuteSampleStart});

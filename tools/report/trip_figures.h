@@ -48,7 +48,8 @@ struct TripFigures {
 
   private:
     void closeMinute(const TripRow& end);
-    TripRow minuteStart{};
+    TripRow minuteStart{};  // the first row of the minute being gathered
+    double minuteIndex = 0; // its number, from 0
     std::size_t minuteSampleStart = 0;
 };
 
