@@ -19,7 +19,7 @@ const std::string header =
     "charge_ah,energy_kwh,distance_km\r\n";
 
 // A row as the dashboard writes it, with one field replaced when asked.
-std::string row(int ms, int field = -1, const std::string& value = "") {
+std::string row(long long ms, int field = -1, const std::string& value = "") {
     std::vector<std::string> fields = {std::to_string(ms),
                                        "53.19149047136307",
                                        "1500",
@@ -108,6 +108,9 @@ TEST(ReportInput, BadTripLogsAreRefusedByLineAndLeaveNothingHalfWritten) {
          "No data was received: the trip log holds its header row only."},
         {"a row still being written", good + row(1599).substr(0, 40), "", 0,
          "trip.csv, line 4: no line end yet", "<td data-figure=\"rows\" data-value=\"2\">2</td>"},
+        {"a car that never moved", good, "", 0, "", "none: no distance covered"},
+        {"the millisecond count wrapping after 49.7 days", header + row(4294967000) + row(200), "",
+         0, "", "data-figure=\"duration_s\" data-value=\"0.49"},
         {"its own trip log as the report", good, "trip.csv", 1,
          "the report would replace the trip log itself", ""},
         {"a folder that does not exist", good, "missing/report.html", 1,
