@@ -119,3 +119,9 @@ std::string makeScratchFolder(const std::string& prefix) {
     const char* made = mkdtemp(name.data());
     return made != nullptr ? std::string(made) : std::string();
 }
+
+ScratchFolder::~ScratchFolder() {
+    if (!path.empty()) {
+        runCommand("rm -rf '" + path + "'");
+    }
+}

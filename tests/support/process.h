@@ -36,3 +36,13 @@ std::string readFile(const std::string& path);
 
 // A fresh empty folder under the test's temporary directory, removed by the caller if wanted.
 std::string makeScratchFolder(const std::string& prefix);
+
+// A fresh scratch folder that is removed with all it holds when the guard ends, however the test
+// ends (an ASSERT returns early).
+struct ScratchFolder {
+    explicit ScratchFolder(const std::string& prefix) : path(makeScratchFolder(prefix)) {}
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    std::string path;
+};
