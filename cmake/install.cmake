@@ -7,6 +7,9 @@ if(TARGET kestroview-sim)
     install(FILES ${PROJECT_SOURCE_DIR}/docs/man/kestroview-sim.1
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+install(TARGETS kestroview-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/man/kestroview-report.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/kestroview-launcher
         DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/resources/kestroview.desktop
@@ -31,4 +34,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The libraries the program loads, and the fonts it draws with (found through fontconfig).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libsdl2-2.0-0, libgtk-3-0, libfreetype6, libfontconfig1, libglu1-mesa, libgl1, libgl1-mesa-dri, fonts-liberation2")
+# The report's --open and the desktop entry's "Latest trip report" hand the page to xdg-open.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

@@ -3,16 +3,6 @@
 // resistance.
 #pragma once
 
-struct BatteryFit {
-    bool valid;   // false when the samples cannot fix a line (fewer than two distinct currents)
-    double voc;   // volts at zero current
-    double slope; // volts per ampere; -slope is the internal resistance
-};
-
-// Least-squares fit of V = voc + slope x I over the first n sample pairs; not valid unless the
-// currents differ by more than rounding noise.
-BatteryFit fitBatteryLine(const double* currents, const double* voltages, int n);
-
 // Draws the plot into the current cell (0..1000 square): axes with numbered ticks, one dot per
 // sample, and when a line can be fitted the line and its Voc and Rint figures. Leaves the matrix
 // stack unchanged and the colour white.

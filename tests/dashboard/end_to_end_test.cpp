@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "dashboard/battery_model.h"
+#include "dashboard/battery_fit.h"
 #include "link/controller_protocol.h"
 #include "link/quantities.h"
 #include "pixels.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dashboard/battery_model.h"
+#include "dashboard/battery_fit.h"
 #include "frame_render.h"
 
 namespace {

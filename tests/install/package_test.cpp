@@ -44,6 +44,7 @@ TEST_F(Package, HoldsTheProgramsDesktopEntryIconsAndManPages) {
         "/bin/kestroview",
         "/bin/kestroview-sim",
         "/bin/kestroview-launcher",
+        "/bin/kestroview-report",
         "/share/applications/kestroview.desktop",
         "/share/icons/hicolor/16x16/apps/kestroview.png",
         "/share/icons/hicolor/32x32/apps/kestroview.png",
@@ -51,6 +52,7 @@ TEST_F(Package, HoldsTheProgramsDesktopEntryIconsAndManPages) {
         "/share/icons/hicolor/256x256/apps/kestroview.png",
         "/share/man/man1/kestroview.1",
         "/share/man/man1/kestroview-sim.1",
+        "/share/man/man1/kestroview-report.1",
     };
     for (const char* file : files) {
         EXPECT_TRUE(exists(root + file)) << file;
@@ -58,6 +60,9 @@ TEST_F(Package, HoldsTheProgramsDesktopEntryIconsAndManPages) {
     const std::string desktop = readFile(root + "/share/applications/kestroview.desktop");
     EXPECT_NE(desktop.find("Categories=Utility;"), std::string::npos);
     EXPECT_NE(desktop.find("Icon=kestroview"), std::string::npos);
+    EXPECT_NE(desktop.find("[Desktop Action latest-trip-report]\nName=Latest trip report\n"
+                           "Exec=kestroview-report --open\n"),
+              std::string::npos);
     int code = -1;
     const std::string complaints = runCommand(
         "desktop-file-validate '" + root + "/share/applications/kestroview.desktop' 2>&1", &code);

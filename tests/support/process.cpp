@@ -245,3 +245,9 @@ std::string makeScratchFolder(const std::string& prefix) {
 void removeWhenTestEnds(const std::string& file) {
     noteMade(file, false);
 }
+
+ScratchFolder::~ScratchFolder() {
+    if (!path.empty()) {
+        runCommand("rm -rf '" + path + "'");
+    }
+}

@@ -51,3 +51,13 @@ std::string makeScratchFolder(const std::string& prefix);
 // regular file, when the test or suite ends. Paths of both kinds are also written to the file
 // $KV_TEST_LEDGER names, if set, so that a run can clear what a killed test left.
 void removeWhenTestEnds(const std::string& file);
+
+// A fresh scratch folder that is removed with all it holds when the guard ends, however the test
+// ends (an ASSERT returns early).
+struct ScratchFolder {
+    explicit ScratchFolder(const std::string& prefix) : path(makeScratchFolder(prefix)) {}
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    std::string path;
+};

@@ -1,0 +1,38 @@
+// Where the report reads and writes: the newest trip log of /var/tmp, and a report that appears
+// whole or not at all (written to a temporary file beside its place, renamed at the end).
+#pragma once
+#include <cstdio>
+#include <string>
+
+// The trip log of the latest start of the link in folder ("kestro_trip_<T>.csv" and
+// "kestro_trip_<T>_<n>.csv", by T and then n) among the regular files this user may read; "" when
+// there is none. The folder is shared by every user, so nothing else there is taken.
+std::string newestTripLog(const std::string& folder);
+
+// The report's default place: beside the trip log, its ".csv" replaced by ".html".
+std::string reportPathFor(const std::string& tripLog);
+
+// A report being written: a temporary file in the target's folder, readable as a new file of
+// the user's would be. commit() renames it over the target; until then, and on any failure,
+// it is removed (also when the program is interrupted).
+class ReportFile {
+  public:
+    explicit ReportFile(const std::string& target);
+    ~ReportFile();
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+
+    std::FILE* stream() const { return file; } // nullptr when it could not be made (see error)
+    bool commit();                             // false with error set
+    const std::string& error() const { return problem; }
+
+  private:
+    void discard();
+    std::string target;
+    std::string temporary;
+    std::FILE* file = nullptr;
+    std::string problem;
+};
+
+// True when a and b name the same existing file.
+bool sameFile(const std::string& a, const std::string& b);
