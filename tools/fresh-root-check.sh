@@ -160,9 +160,9 @@ if [ ! -c "$root/dev/null" ]; then
     echo "/dev/null is no longer a device: $(ls -l "$root/dev/null")"
     left=1
 fi
-if [ -n "$(find "$root/var/tmp" -mindepth 1 -name 'kestro_*' -print -quit)" ]; then
+if [ -n "$(find "$root/var/tmp" -mindepth 1 -name '*kestro_*' -print -quit)" ]; then
     echo "logs in /var/tmp:"
-    find "$root/var/tmp" -mindepth 1 -name 'kestro_*'
+    find "$root/var/tmp" -mindepth 1 -name '*kestro_*'
     left=1
 fi
 # The X server's socket folder is the system's, made once as a booted machine has it.

@@ -45,7 +45,7 @@ run_tmp=$(mktemp -d "${TMPDIR:-/tmp}/kv-test.XXXXXX")
 export TMPDIR="$run_tmp"
 export KV_TEST_LEDGER="$run_tmp/ledger" # every log and scratch folder a test makes
 capture_folder=/var/tmp
-logs_before=$(find "$capture_folder" -maxdepth 1 -name 'kestro_*' -user "$(id -u)" 2>/dev/null |
+logs_before=$(find "$capture_folder" -maxdepth 1 -name '*kestro_*' -user "$(id -u)" 2>/dev/null |
     sort || true)
 times=("$(printf '%-16s %5d s' packages "$KV_PACKAGES_SECONDS")")
 started=$(date +%s)
@@ -61,14 +61,15 @@ step() {
     return $status
 }
 
-# Logs a test caused and did not remove, and programs of this build still running: both are
-# faults of the suite. They are cleared here so that nothing stays, and the run fails.
+# Logs a test caused and did not remove (and the report's part-written .kestro_* files), and
+# programs of this build still running: both are faults of the suite. They are cleared here so
+# that nothing stays, and the run fails.
 leftovers() {
     local left=0 path pid exe
     if [ -f "$KV_TEST_LEDGER" ]; then
         while IFS= read -r path; do
             case "$path" in
-            "$capture_folder"/kestro_*)
+            "$capture_folder"/kestro_* | "$capture_folder"/.kestro_*)
                 if [ -f "$path" ] && [ ! -L "$path" ]; then
                     echo "LEFT BEHIND by a test: $path (removed)" >&2
                     rm -f -- "$path"
@@ -86,7 +87,7 @@ leftovers() {
         fi
         left=1
     done < <(comm -13 <(echo "$logs_before") <(find "$capture_folder" -maxdepth 1 \
-        -name 'kestro_*' -user "$(id -u)" 2>/dev/null | sort))
+        -name '*kestro_*' -user "$(id -u)" 2>/dev/null | sort))
     for pid in $(ls /proc | grep -E '^[0-9]+$'); do
         exe=$(readlink "/proc/$pid/exe" 2>/dev/null || true)
         case "$exe" in
