@@ -14,6 +14,14 @@ uint32_t quitEventType = 0;
 uint32_t toggleEventType = 0;
 
 namespace {
+// Key-downs no frame has read yet, and which of them have had their key-up already. A tap whose
+// press and release both arrive between two frames (on-screen keyboards, remote desktops, quick
+// fingers) must still act: its key stays down until the next frame has read it.
+bool unreadPress[256];
+bool releasedUnread[256];
+} // namespace
+
+namespace {
 // Without a display SDL falls back on drivers that draw into memory; a dashboard nobody can
 // see is a failure to start, not a success.
 bool isRealDisplay(const char* driver) {
@@ -155,6 +163,8 @@ int createGlWindow(GlWindow& window) {
     SDL_DisableScreenSaver();
     resizeDashboard(window.width, window.height);
     std::memset(window.keys, 0, 256 * sizeof(int32_t));
+    std::memset(unreadPress, 0, sizeof unreadPress);
+    std::memset(releasedUnread, 0, sizeof releasedUnread);
     window.lastTick = tickCount();
     return 1;
 }
@@ -228,8 +238,17 @@ void recordKey(GlWindow& window, const SDL_KeyboardEvent& key) {
         return;
     }
     const int code = virtualKeyOf(key.keysym.sym);
-    if (code >= 0 && code <= 255) {
-        window.keys[code] = key.type == SDL_KEYDOWN ? 1 : 0;
+    if (code < 0 || code > 255) {
+        return;
+    }
+    if (key.type == SDL_KEYDOWN) {
+        window.keys[code] = 1;
+        unreadPress[code] = true;
+        releasedUnread[code] = false;
+    } else if (unreadPress[code]) {
+        releasedUnread[code] = true;
+    } else {
+        window.keys[code] = 0;
     }
 }
 
@@ -240,6 +259,16 @@ void followSize(GlWindow& window) {
     resizeDashboard(width, height);
 }
 } // namespace
+
+void keysReadByFrame(GlWindow& window) {
+    for (int code = 0; code < 256; ++code) {
+        if (releasedUnread[code]) {
+            window.keys[code] = 0;
+        }
+        unreadPress[code] = false;
+        releasedUnread[code] = false;
+    }
+}
 
 int windowProc(GlWindow& window, const SDL_Event& event) {
     if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {

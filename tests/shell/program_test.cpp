@@ -1,8 +1,14 @@
 // The real program under the test's X server, driven from outside as a person would.
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
+#include <unistd.h>
 
 #include "support/process.h"
+#include "support/simulator.h"
 #include "support/x11.h"
 
 namespace {
@@ -87,6 +93,63 @@ TEST_F(Program, F1RecreatesTheWindowInTheOtherModeAndBack) {
     }
     EXPECT_EQ(code, 0) << errors();
     EXPECT_EQ(count(errors(), "Mode Switch Failed"), 1) << errors();
+}
+
+// As a user runs it: not as root, which exclusive mode does not keep out, and typing as on-screen
+// keyboards and remote desktops do, each key released the instant it is pressed. S starts the
+// link, S stops it, S starts it again; Escape quits with it running, and the port is free for
+// the next program.
+TEST_F(Program, AsAUserInstantTapsStartStopAndRestartTheLinkAndQuittingFreesThePort) {
+    SimulatorRun sim = startSimulator({"--rate", "20"}, 1, true);
+    ASSERT_FALSE(HasFailure());
+    child = startProcess(KV_PROGRAM_PATH, {"nosetup"}, sim.folder, true);
+    std::set<std::string> logs;
+    struct Cleanup {
+        SimulatorRun& sim;
+        std::set<std::string>& logs;
+        ~Cleanup() {
+            stopSimulator(sim);
+            for (const std::string& log : logs) {
+                unlink(log.c_str());
+            }
+        }
+    } cleanup{sim, logs};
+    const auto streams = [&](int times) {
+        const bool said =
+            waitFor([&] { return countSimulatorSaid(sim, "streaming") == times; }, 30s);
+        // The logs of this start are open now; they go when the test ends.
+        const std::string open = runCommand("readlink /proc/" + std::to_string(child.pid) +
+                                            "/fd/* 2>/dev/null | grep '^/var/tmp/kestro_'");
+        for (size_t at = 0; at < open.size();) {
+            const size_t end = std::min(open.find('\n', at), open.size());
+            logs.insert(open.substr(at, end - at));
+            at = end + 1;
+        }
+        return said;
+    };
+    const unsigned long window = waitForWindow(title, 30s);
+    ASSERT_NE(window, 0u) << errors();
+
+    pressKeys(window, "s");
+    ASSERT_TRUE(streams(1)) << errors();
+    pressKeys(window, "s");
+    ASSERT_TRUE(waitFor([&] { return simulatorSaid(sim, "silent"); }, 30s)) << errors();
+    pressKeys(window, "s");
+    ASSERT_TRUE(streams(2)) << errors();
+    pressKeys(window, "Escape");
+    EXPECT_EQ(waitProcess(child, 30s), 0) << errors();
+    EXPECT_EQ(errors().find("Error"), std::string::npos) << errors();
+
+    const std::string port = sim.folder + "/COM1";
+    EXPECT_EQ(runUnprivileged([&] {
+                  const int fd = open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+                  if (fd < 0) {
+                      return std::string(std::strerror(errno));
+                  }
+                  close(fd);
+                  return std::string();
+              }),
+              "");
 }
 
 TEST_F(Program, WithoutADisplayTheClassCannotBeRegistered) {

@@ -57,9 +57,18 @@ TEST_F(RealWindow, CreationLeavesACompleteRecordWithZeroedKeysAndTheRequestedSiz
 TEST_F(RealWindow, KeysAreRecordedByVirtualKeyCodeExceptSystemKeys) {
     windowProc(window, key(SDL_KEYDOWN, SDLK_s));
     EXPECT_EQ(keys['S'], 1);
+    keysReadByFrame(window);
     windowProc(window, key(SDL_KEYDOWN, SDLK_s)); // auto-repeat sets it again
     EXPECT_EQ(keys['S'], 1);
+    keysReadByFrame(window);
+    EXPECT_EQ(keys['S'], 1); // held
     windowProc(window, key(SDL_KEYUP, SDLK_s));
+    EXPECT_EQ(keys['S'], 0);
+    // A tap that no frame has read yet: down until one has, even though its key-up came first.
+    windowProc(window, key(SDL_KEYDOWN, SDLK_s));
+    windowProc(window, key(SDL_KEYUP, SDLK_s));
+    EXPECT_EQ(keys['S'], 1);
+    keysReadByFrame(window);
     EXPECT_EQ(keys['S'], 0);
 
     windowProc(window, key(SDL_KEYDOWN, SDLK_ESCAPE));

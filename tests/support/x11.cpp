@@ -125,11 +125,11 @@ ScreenRect windowGeometry(unsigned long window) {
 }
 
 void pressKeys(unsigned long window, const std::string& keys) {
-    // Each key is held a moment: the dashboard reads key states once per frame, so a press
-    // whose release arrives before the next frame is never seen.
+    // As on-screen keyboards, remote desktops and quick fingers type: each key's release follows
+    // its press at once, so both may arrive between two frames of the dashboard.
     const std::string id = std::to_string(window);
-    runCommand("xdotool windowfocus --sync " + id + " >/dev/null 2>&1; for k in " + keys +
-               "; do xdotool keydown $k; sleep 0.3; xdotool keyup $k; done");
+    runCommand("xdotool windowfocus --sync " + id + " >/dev/null 2>&1; xdotool key --delay 0 " +
+               keys);
 }
 
 void askToClose(unsigned long window) {

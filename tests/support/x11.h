@@ -23,7 +23,8 @@ bool waitForNoWindow(const std::string& title, std::chrono::milliseconds timeout
 
 ScreenRect windowGeometry(unsigned long window);
 
-// Focuses the window and types the keys (xdotool key names, e.g. "Escape", "F1", "s").
+// Focuses the window and types the keys (xdotool key names, e.g. "Escape", "F1", "s"), each
+// released the instant it is pressed.
 void pressKeys(unsigned long window, const std::string& keys);
 
 // Sends WM_DELETE_WINDOW, which is what a window manager does when the close box is clicked.
