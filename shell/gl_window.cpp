@@ -190,7 +190,8 @@ int killGlWindow(GlWindow& window) {
     return 1;
 }
 
-int virtualKeyOf(SDL_Keycode key) {
+namespace {
+int virtualKeyOfKeycode(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) {
         return 0x41 + (key - SDLK_a);
     }
@@ -230,6 +231,27 @@ int virtualKeyOf(SDL_Keycode key) {
     }
     return -1;
 }
+} // namespace
+
+int virtualKeyOf(const SDL_Keysym& key) {
+    const int code = virtualKeyOfKeycode(key.sym);
+    if (code >= 0) {
+        return code;
+    }
+    // A letter or digit key whose layout gives no code of its own (a Cyrillic or Greek letter,
+    // the "&" of a French keyboard's 1 key) is known by its place on a US keyboard, as Windows
+    // knows it: S starts the link whatever the layout.
+    if (key.scancode >= SDL_SCANCODE_A && key.scancode <= SDL_SCANCODE_Z) {
+        return 0x41 + (key.scancode - SDL_SCANCODE_A);
+    }
+    if (key.scancode >= SDL_SCANCODE_1 && key.scancode <= SDL_SCANCODE_9) {
+        return 0x31 + (key.scancode - SDL_SCANCODE_1);
+    }
+    if (key.scancode == SDL_SCANCODE_0) {
+        return 0x30;
+    }
+    return -1;
+}
 
 namespace {
 void recordKey(GlWindow& window, const SDL_KeyboardEvent& key) {
@@ -237,7 +259,7 @@ void recordKey(GlWindow& window, const SDL_KeyboardEvent& key) {
     if ((key.keysym.mod & KMOD_ALT) != 0 || key.keysym.sym == SDLK_F10) {
         return;
     }
-    const int code = virtualKeyOf(key.keysym.sym);
+    const int code = virtualKeyOf(key.keysym);
     if (code < 0 || code > 255) {
         return;
     }

@@ -115,15 +115,38 @@ TEST_F(RealWindow, TheToggleFlipsTheWishAndPostsAQuitForThisWindow) {
     EXPECT_TRUE(sawQuit);
 }
 
-TEST(VirtualKeys, CommonKeysMapToTheirWindowsCodes) {
-    EXPECT_EQ(virtualKeyOf(SDLK_a), 0x41);
-    EXPECT_EQ(virtualKeyOf(SDLK_z), 0x5A);
-    EXPECT_EQ(virtualKeyOf(SDLK_0), 0x30);
-    EXPECT_EQ(virtualKeyOf(SDLK_F12), 0x7B);
-    EXPECT_EQ(virtualKeyOf(SDLK_RETURN), 0x0D);
-    EXPECT_EQ(virtualKeyOf(SDLK_KP_0), 0x60);
-    EXPECT_EQ(virtualKeyOf(SDLK_KP_9), 0x69);
-    EXPECT_EQ(virtualKeyOf(SDLK_AUDIOPLAY), -1);
+TEST(VirtualKeys, CommonKeysMapToTheirWindowsCodesAndLettersOfOtherScriptsByTheirPlace) {
+    const struct {
+        SDL_Keycode key;
+        SDL_Scancode place;
+        int code;
+    } cases[] = {
+        {SDLK_a, SDL_SCANCODE_A, 0x41},
+        {SDLK_z, SDL_SCANCODE_Z, 0x5A},
+        {SDLK_a, SDL_SCANCODE_Q, 0x41}, // French: the layout's Latin letter wins
+        {SDLK_m, SDL_SCANCODE_SEMICOLON, 0x4D},
+        {SDLK_COMMA, SDL_SCANCODE_M, 0xBC},
+        {0x44B, SDL_SCANCODE_S, 0x53},          // Cyrillic "ы": the key of S on a US keyboard
+        {0x3C3, SDL_SCANCODE_S, 0x53},          // Greek "σ"
+        {0x436, SDL_SCANCODE_SEMICOLON, -1},    // Cyrillic "ж" is no letter key there
+        {SDLK_AMPERSAND, SDL_SCANCODE_1, 0x31}, // French 1 key
+        {0xE0, SDL_SCANCODE_0, 0x30},           // French "à" on the 0 key
+        {SDLK_0, SDL_SCANCODE_0, 0x30},
+        {SDLK_7, SDL_SCANCODE_7, 0x37},
+        {SDLK_F1, SDL_SCANCODE_F1, 0x70},
+        {SDLK_F12, SDL_SCANCODE_F12, 0x7B},
+        {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0x1B},
+        {SDLK_RETURN, SDL_SCANCODE_RETURN, 0x0D},
+        {SDLK_KP_0, SDL_SCANCODE_KP_0, 0x60},
+        {SDLK_KP_9, SDL_SCANCODE_KP_9, 0x69},
+        {SDLK_AUDIOPLAY, SDL_SCANCODE_AUDIOPLAY, -1},
+    };
+    for (const auto& c : cases) {
+        SDL_Keysym key{};
+        key.sym = c.key;
+        key.scancode = c.place;
+        EXPECT_EQ(virtualKeyOf(key), c.code) << std::hex << c.key << " at " << std::dec << c.place;
+    }
 }
 
 } // namespace
