@@ -372,10 +372,6 @@ void destroySetupPages() {
 }
 
 void runSetupDialog() {
-    // GTK would otherwise switch the whole program to the desktop's locale: numbers in the
-    // dashboard and the capture log would change their decimal point, and the dashboard
-    // window's title would be written in an encoding X tools cannot read.
-    gtk_disable_setlocale();
     if (!desktopAvailable()) {
         std::fputs("KestroView: no display for the setup dialog; going on with the loaded "
                    "settings\n",

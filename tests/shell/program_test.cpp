@@ -152,6 +152,57 @@ TEST_F(Program, AsAUserInstantTapsStartStopAndRestartTheLinkAndQuittingFreesTheP
               "");
 }
 
+// A German desktop, whose numbers take a decimal comma. GTK comes up only for the first error
+// box (F1 on a screen without an 800 x 600 mode), and the program's numbers and title must not
+// change with it: the window made after the box shows the frame of the one before, pixel for
+// pixel, and X tools still read its title.
+TEST_F(Program, UnderAGermanLocaleAnErrorBoxChangesNeitherItsNumbersNorItsTitle) {
+    // The locale is made for the test alone (no root needed) from the system's locale sources.
+    const std::string locales = folder + "/locales";
+    runCommand("mkdir '" + locales + "' && localedef -i de_DE -f UTF-8 '" + locales +
+               "/de_DE.UTF-8' 2>&1");
+    const std::string half =
+        runCommand("LOCPATH='" + locales + "' LC_ALL=de_DE.UTF-8 /usr/bin/printf %.2f 0.5 2>&1");
+    if (half != "0,50") {
+        GTEST_SKIP() << "no German locale to test with: localedef -i de_DE needs the locale "
+                        "sources of the Debian package \"locales\" (printf gave \""
+                     << half << "\")";
+    }
+    struct Environment {
+        Environment(const std::string& locales) {
+            setenv("LOCPATH", locales.c_str(), 1);
+            setenv("LANG", "de_DE.UTF-8", 1);
+        }
+        ~Environment() {
+            unsetenv("LOCPATH");
+            unsetenv("LANG");
+        }
+    };
+    {
+        const Environment german(locales);
+        start({"nosetup"});
+    }
+    const unsigned long first = waitForWindow(title, 30s);
+    ASSERT_NE(first, 0u) << errors();
+    const std::string before = settledPixels(first, 30s);
+    ASSERT_FALSE(before.empty());
+
+    pressKeys(first, "F1");
+    ASSERT_TRUE(dismissErrorBox(30s)) << errors();
+    unsigned long second = 0;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto windows = findWindows(title);
+            second = windows.size() == 1 && windows.front() != first ? windows.front() : 0;
+            return second != 0;
+        },
+        30s));
+    EXPECT_TRUE(waitFor([&] { return windowPixels(second) == before; }, 30s))
+        << "the frame after the box differs from the one before it";
+    EXPECT_EQ(runCommand("xprop -id " + std::to_string(second) + " WM_NAME"),
+              "WM_NAME(STRING) = \"KestroView 0.4\"");
+}
+
 TEST_F(Program, WithoutADisplayTheClassCannotBeRegistered) {
     int exitCode = 0;
     const std::string output =

@@ -4,16 +4,19 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <thread>
+
 #include "support/process.h"
 
 namespace {
 
-// A window listed a moment ago may be gone by the time it is asked about (the program under test
-// makes and drops windows of its own); the call then fails and says so, instead of the default
-// handler ending the test process.
+// A window listed a moment ago may be gone, or unmapped, by the time it is asked about (the
+// program under test makes and drops windows of its own); the call then fails and says so,
+// instead of the default handler ending the test process.
 XErrorHandler previousHandler = nullptr;
 int ignoreVanishedWindows(Display* display, XErrorEvent* error) {
-    if (error->error_code == BadWindow || previousHandler == nullptr) {
+    if (error->error_code == BadWindow || error->error_code == BadMatch ||
+        previousHandler == nullptr) {
         return 0;
     }
     return previousHandler(display, error);
@@ -130,6 +133,42 @@ void pressKeys(unsigned long window, const std::string& keys) {
     const std::string id = std::to_string(window);
     runCommand("xdotool windowfocus --sync " + id + " >/dev/null 2>&1; xdotool key --delay 0 " +
                keys);
+}
+
+std::string windowPixels(unsigned long window) {
+    DisplayHandle handle;
+    std::string pixels;
+    XWindowAttributes attributes;
+    if (handle.display == nullptr ||
+        XGetWindowAttributes(handle.display, window, &attributes) == 0) {
+        return pixels;
+    }
+    XImage* image = XGetImage(handle.display, window, 0, 0, attributes.width, attributes.height,
+                              AllPlanes, ZPixmap);
+    if (image != nullptr) {
+        for (int y = 0; y < image->height; ++y) {
+            for (int x = 0; x < image->width; ++x) {
+                const unsigned long p = XGetPixel(image, x, y) & 0xFFFFFF;
+                pixels.append(reinterpret_cast<const char*>(&p), 3);
+            }
+        }
+        XDestroyImage(image);
+    }
+    return pixels;
+}
+
+std::string settledPixels(unsigned long window, std::chrono::milliseconds timeout) {
+    std::string before;
+    std::string now = windowPixels(window);
+    waitFor(
+        [&] {
+            before = now;
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            now = windowPixels(window);
+            return !now.empty() && now == before;
+        },
+        timeout);
+    return now;
 }
 
 void askToClose(unsigned long window) {
