@@ -84,13 +84,61 @@ void setPixelFormat(int32_t bitsPerPixel) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
-// A refused mode switch keeps the outer size: the frame comes out of the client area.
+// What a window manager does to a new window (its frame, a size it grants) reaches SDL as events
+// a moment after the window is shown. Waits for done, pumping them in, at most this long: without
+// a window manager nothing ever comes.
+constexpr uint32_t windowManagerWaitMs = 500;
+
+template <typename Done> bool waitForWindowManager(Done done) {
+    const uint32_t start = tickCount();
+    for (;;) {
+        SDL_PumpEvents();
+        if (done()) {
+            return true;
+        }
+        if (tickCount() - start >= windowManagerWaitMs) {
+            return false;
+        }
+        sleepMs(10);
+    }
+}
+
+int dropSizeEvents(void*, SDL_Event* event) {
+    return event->type == SDL_WINDOWEVENT && (event->window.event == SDL_WINDOWEVENT_RESIZED ||
+                                              event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+               ? 0
+               : 1;
+}
+
+// A refused mode switch keeps the outer size: the frame comes out of the client area. The size
+// notifications of this fitting are dropped, so that the dashboard then takes the requested
+// size, as it does after every creation, even though the client area is smaller.
 void fitOuterSize(SDL_Window* window, int32_t width, int32_t height) {
     int top = 0, left = 0, bottom = 0, right = 0;
-    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
-        (top | left | bottom | right) != 0) {
-        SDL_SetWindowSize(window, width - left - right, height - top - bottom);
+    const bool framed = waitForWindowManager([&] {
+        return SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
+               (top | left | bottom | right) != 0;
+    });
+    if (!framed) {
+        return;
     }
+    const int clientWidth = width - left - right;
+    const int clientHeight = height - top - bottom;
+    SDL_SetWindowSize(window, clientWidth, clientHeight);
+    waitForWindowManager([&] {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window, &w, &h);
+        return w == clientWidth && h == clientHeight;
+    });
+    SDL_FilterEvents(dropSizeEvents, nullptr);
+}
+
+// SDL switches the display when a full-screen window appears, and goes on as if it had when the
+// switch fails: the display then still shows another mode.
+bool displayInMode(SDL_Window* window, int32_t width, int32_t height) {
+    SDL_DisplayMode current;
+    return SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window), &current) != 0 ||
+           (current.w == width && current.h == height);
 }
 
 void abandonWindow(GlWindow& window, bool modeSwitched) {
@@ -155,6 +203,14 @@ int createGlWindow(GlWindow& window) {
     SDL_GL_SetSwapInterval(1); // refused on some drivers (Xvfb); frames then do not wait
 
     SDL_ShowWindow(window.hwnd);
+    if (modeSwitched && !displayInMode(window.hwnd, window.width, window.height)) {
+        SDL_SetWindowFullscreen(window.hwnd, 0);
+        SDL_SetWindowResizable(window.hwnd, SDL_TRUE);
+        SDL_ShowCursor(SDL_ENABLE);
+        showErrorBox("Mode Switch Failed.\nRunning In Windowed Mode.");
+        window.fullScreen = 0;
+        refused = true;
+    }
     if (refused) {
         fitOuterSize(window.hwnd, window.width, window.height);
     }

@@ -1,5 +1,6 @@
 // The real program under the test's X server, driven from outside as a person would.
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "shell/settings.h"
 #include "support/process.h"
 #include "support/simulator.h"
 #include "support/x11.h"
@@ -150,6 +152,78 @@ TEST_F(Program, AsAUserInstantTapsStartStopAndRestartTheLinkAndQuittingFreesTheP
                   return std::string();
               }),
               "");
+}
+
+// Under a window manager, whose frame comes to the window a moment after it is shown: a refused
+// full-screen switch leaves a window of the requested outer size, frame included. The manager
+// runs on a display of this test's own, so that no other test meets it.
+TEST_F(Program, UnderAWindowManagerARefusedFullScreenKeepsTheRequestedOuterSize) {
+    const std::string xvfb = runCommand("command -v Xvfb");
+    const std::string openbox = runCommand("command -v openbox");
+    ASSERT_FALSE(xvfb.empty() || openbox.empty()) << "Xvfb and openbox are needed";
+    const std::string serverFolder = folder + "/server";
+    const std::string managerFolder = folder + "/manager";
+    ASSERT_EQ(runCommand("mkdir '" + serverFolder + "' '" + managerFolder + "' && echo ok"), "ok");
+    struct Display {
+        ChildProcess server;
+        ChildProcess manager;
+        std::string previous = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
+        ~Display() {
+            killProcess(manager);
+            // Asked to end, the server takes its socket away with it.
+            if (server.pid > 0) {
+                kill(server.pid, SIGTERM);
+                waitProcess(server, 10s);
+            }
+            killProcess(server);
+            setenv("DISPLAY", previous.c_str(), 1);
+        }
+    } display;
+    display.server = startProcess(
+        xvfb, {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+        serverFolder);
+    std::string number;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            number = readFile(display.server.stdoutPath);
+            return !number.empty() && number.back() == '\n';
+        },
+        30s))
+        << readFile(display.server.stderrPath);
+    number.pop_back();
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    display.manager = startProcess(openbox, {"--sm-disable"}, managerFolder);
+    ASSERT_TRUE(waitFor(
+        [] {
+            return runCommand("xprop -root _NET_SUPPORTING_WM_CHECK 2>&1").find("window id") !=
+                   std::string::npos;
+        },
+        30s))
+        << readFile(display.manager.stderrPath);
+
+    settings = defaultSettings(); // 800 x 600, which this display has no mode of
+    settings.fullScreen = 1;
+    ASSERT_TRUE(saveSettings((folder + "/" + settingsFileName).c_str()));
+    settings = defaultSettings();
+    start({"nosetup"});
+    ASSERT_TRUE(dismissErrorBox(30s)) << errors();
+    const unsigned long window = waitForWindow(title, 30s);
+    ASSERT_NE(window, 0u) << errors();
+    // The frame arrives with the window; the size it leaves to the client follows it.
+    ScreenRect client;
+    ScreenRect outer;
+    waitFor(
+        [&] {
+            client = windowGeometry(window);
+            outer = outerGeometry(window);
+            return outer.width == 800 && outer.height == 600;
+        },
+        30s);
+    EXPECT_LT(client.height, 600) << "the window manager gave the window no frame";
+    EXPECT_EQ(outer.x, 0);
+    EXPECT_EQ(outer.y, 0);
+    EXPECT_EQ(outer.width, 800);
+    EXPECT_EQ(outer.height, 600);
 }
 
 // A German desktop, whose numbers take a decimal comma. GTK comes up only for the first error

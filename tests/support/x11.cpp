@@ -127,6 +127,39 @@ ScreenRect windowGeometry(unsigned long window) {
     return rect;
 }
 
+ScreenRect outerGeometry(unsigned long window) {
+    ScreenRect rect;
+    DisplayHandle handle;
+    if (handle.display == nullptr) {
+        return rect;
+    }
+    // A window manager puts the window into a frame window of its own, made a child of the root.
+    Window outer = window;
+    for (;;) {
+        Window root, parent;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(handle.display, outer, &root, &parent, &children, &count) == 0) {
+            return rect;
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+        if (parent == root) {
+            break;
+        }
+        outer = parent;
+    }
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(handle.display, outer, &attributes) != 0) {
+        rect.x = attributes.x;
+        rect.y = attributes.y;
+        rect.width = attributes.width + 2 * attributes.border_width;
+        rect.height = attributes.height + 2 * attributes.border_width;
+    }
+    return rect;
+}
+
 void pressKeys(unsigned long window, const std::string& keys) {
     // As on-screen keyboards, remote desktops and quick fingers type: each key's release follows
     // its press at once, so both may arrive between two frames of the dashboard.

@@ -23,6 +23,9 @@ bool waitForNoWindow(const std::string& title, std::chrono::milliseconds timeout
 
 ScreenRect windowGeometry(unsigned long window);
 
+// The window with whatever frame a window manager gave it, in root coordinates: its outer size.
+ScreenRect outerGeometry(unsigned long window);
+
 // Focuses the window and types the keys (xdotool key names, e.g. "Escape", "F1", "s"), each
 // released the instant it is pressed.
 void pressKeys(unsigned long window, const std::string& keys);
