@@ -155,13 +155,21 @@ TEST_F(LinkSession, TheLineIsRaw9600EightNoneOneWithHardwareFlowControlAsFound) 
     }
 }
 
-TEST_F(LinkSession, EachStartWritesACaptureLogOfItsOwn) {
+// The logs' folder is shared by every user of the machine: a drive's logs are their owner's alone.
+// A device given as the log's name is opened as it is and keeps its mode.
+TEST_F(LinkSession, EachStartWritesLogsOfItsOwnThatOnlyItsOwnerMayRead) {
     SimulatorRun sim = startSimulator({});
     WorkingDirectoryGuard here(sim.folder);
     std::vector<std::string> logs;
     for (int run = 0; run < 2; ++run) {
         startLink();
         logs.push_back(noteCaptureLog());
+        const std::string trip = noteTripLog();
+        for (const std::string& name : {logs.back(), trip}) {
+            struct stat info;
+            ASSERT_EQ(stat(name.c_str(), &info), 0) << name;
+            EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
+        }
         ASSERT_TRUE(linkRunning) << run;
         ASSERT_TRUE(waitFor(
             [] {
@@ -177,6 +185,13 @@ TEST_F(LinkSession, EachStartWritesACaptureLogOfItsOwn) {
     for (const std::string& name : logs) {
         EXPECT_FALSE(readFile(name).empty()) << name;
     }
+
+    ASSERT_TRUE(openPort("COM1", "/dev/null"));
+    closePort();
+    struct stat device;
+    ASSERT_EQ(stat("/dev/null", &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
+    EXPECT_EQ(device.st_mode & 0777, 0666u);
     stopSimulator(sim);
 }
 } // namespace

@@ -116,8 +116,11 @@ TEST_F(TripLog, OneRowPerLineWithItsQuantitiesFlagsAndTheDashboardsTotals) {
         for (int i = 0; i < 9; ++i) {
             EXPECT_EQ(fields[14 + i], flags[i] != 0 ? "1" : "0") << "row " << row << " flag " << i;
         }
-        EXPECT_EQ(std::strtod(fields[23].c_str(), nullptr), tripTotals.chargeAmpMs / 3600000.0);
-        EXPECT_EQ(std::strtod(fields[24].c_str(), nullptr), tripTotals.energyWattMs / 3.6e9);
+        // The status panel's own factors, to the last bit.
+        EXPECT_EQ(std::strtod(fields[23].c_str(), nullptr),
+                  tripTotals.chargeAmpMs * 2.7777777777777776e-07);
+        EXPECT_EQ(std::strtod(fields[24].c_str(), nullptr),
+                  tripTotals.energyWattMs * 2.7777777777777777e-10);
         EXPECT_EQ(std::strtod(fields[25].c_str(), nullptr), tripTotals.distance);
     }
     // The drive moved: the later rows carry totals that grew.
