@@ -58,10 +58,5 @@ int windowProc(GlWindow& window, const SDL_Event& event);
 // that both arrive between two frames still act once.
 void keysReadByFrame(GlWindow& window);
 
-// Windows virtual-key code of an SDL key, or -1 for keys that have none. Letters come from the
-// layout where it gives a Latin letter; other letter and digit keys go by their place on a US
-// keyboard (the scancode).
-int virtualKeyOf(const SDL_Keysym& key);
-
 // Gives the window the program's icon (32 x 32; SDL picks the small one from it).
 void setWindowIcons(SDL_Window* window);

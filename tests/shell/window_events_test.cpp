@@ -3,6 +3,7 @@
 
 #include "dashboard/frame.h"
 #include "shell/app.h"
+#include "shell/virtual_keys.h"
 
 namespace {
 
