@@ -48,18 +48,12 @@ bool takeExclusiveMode(int fd) {
     return true;
 }
 
+// Also run when the program ends: the link is not stopped then (no stop bytes), but the device
+// must not stay locked for the next program that opens it.
 void releaseExclusiveMode() {
     if (exclusiveModeTaken) {
         ioctl(portHandle, TIOCNXCL);
         exclusiveModeTaken = false;
-    }
-}
-
-// The link is not stopped when the program ends (no stop bytes), but the device must not stay
-// locked for the next program that opens it.
-void releaseAtExit() {
-    if (portHandle >= 0) {
-        releaseExclusiveMode();
     }
 }
 
@@ -124,7 +118,7 @@ bool openPort(const char* portName, const char* logName) {
     if (portHandle < 0) {
         return false;
     }
-    static const bool releasedAtExit = std::atexit(releaseAtExit) == 0;
+    static const int releasedAtExit = std::atexit(releaseExclusiveMode);
     (void)releasedAtExit;
     // Both locks: flock keeps out other programs that take it, TIOCEXCL every other open. Every
     // failure from here on leaves the port to the caller's report, whose closePort releases both.

@@ -155,7 +155,7 @@ struct Holder {
     int letGo = -1; // closed by the test to end the holder
 };
 
-enum class HoldBy { Lock, ExclusiveMode };
+enum class HoldBy { Lock, ExclusiveMode, Both };
 
 Holder holdPort(const char* path, HoldBy how) {
     int ready[2];
@@ -168,8 +168,9 @@ Holder holdPort(const char* path, HoldBy how) {
     if (holder.pid == 0) {
         close(letGo[1]);
         const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
-        const bool held = fd >= 0 && (how == HoldBy::Lock ? flock(fd, LOCK_EX | LOCK_NB) == 0
-                                                          : ioctl(fd, TIOCEXCL) == 0);
+        const bool held = fd >= 0 &&
+                          (how == HoldBy::ExclusiveMode || flock(fd, LOCK_EX | LOCK_NB) == 0) &&
+                          (how == HoldBy::Lock || ioctl(fd, TIOCEXCL) == 0);
         const char answer = held ? 'y' : 'n';
         char end;
         if (write(ready[1], &answer, 1) != 1 || read(letGo[0], &end, 1) != 0) {
@@ -323,5 +324,32 @@ TEST_F(WireFaults, EveryWayOurDescriptorGoesGivesTheDeviceBackForTheNextOpen) {
         return found;
     });
     EXPECT_EQ(wrong, "");
+}
+// Root gets past another program's exclusive mode; that program's flag must stay set, whatever
+// becomes of our open: only what this program took is given back.
+TEST_F(WireFaults, AnotherProgramsExclusiveModeIsNeverGivenBackForIt) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root gets past another program's exclusive mode";
+    }
+    TerminalPair pair = openTerminalPair();
+    const char* port = pair.slavePath.c_str();
+    ASSERT_TRUE(openPort(port, "/dev/null")); // a flag of our own first, given back on close
+    closePort();
+    const struct {
+        HoldBy how;
+        bool opens; // root passes the exclusive mode, not the lock
+    } cases[] = {{HoldBy::ExclusiveMode, true}, {HoldBy::Both, false}};
+    for (const auto& c : cases) {
+        Holder holder = holdPort(port, c.how);
+        EXPECT_EQ(openPort(port, "/dev/null"), c.opens);
+        closePort();
+        const int fd = open(port, O_RDWR | O_NOCTTY | O_NONBLOCK);
+        int held = 0;
+        EXPECT_EQ(ioctl(fd, TIOCGEXCL, &held), 0);
+        EXPECT_NE(held, 0) << "the other program's exclusive mode was cleared";
+        close(fd);
+        release(holder);
+    }
+    closeTerminalPair(pair);
 }
 } // namespace
