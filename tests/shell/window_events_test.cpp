@@ -128,9 +128,12 @@ TEST(VirtualKeys, CommonKeysMapToTheirWindowsCodesAndLettersOfOtherScriptsByThei
         {SDLK_m, SDL_SCANCODE_SEMICOLON, 0x4D},
         {SDLK_COMMA, SDL_SCANCODE_M, 0xBC},
         {0x44B, SDL_SCANCODE_S, 0x53},          // Cyrillic "ы": the key of S on a US keyboard
-        {0x3C3, SDL_SCANCODE_S, 0x53},          // Greek "σ"
+        {0x444, SDL_SCANCODE_A, 0x41},          // Cyrillic "ф"
+        {0x3B6, SDL_SCANCODE_Z, 0x5A},          // Greek "ζ"
         {0x436, SDL_SCANCODE_SEMICOLON, -1},    // Cyrillic "ж" is no letter key there
         {SDLK_AMPERSAND, SDL_SCANCODE_1, 0x31}, // French 1 key
+        {0xE9, SDL_SCANCODE_2, 0x32},           // French "é" on the 2 key
+        {0xE7, SDL_SCANCODE_9, 0x39},           // French "ç" on the 9 key
         {0xE0, SDL_SCANCODE_0, 0x30},           // French "à" on the 0 key
         {SDLK_0, SDL_SCANCODE_0, 0x30},
         {SDLK_7, SDL_SCANCODE_7, 0x37},
