@@ -220,8 +220,6 @@ int createGlWindow(GlWindow& window) {
     SDL_DisableScreenSaver();
     resizeDashboard(window.width, window.height);
     std::memset(window.keys, 0, 256 * sizeof(int32_t));
-    std::memset(unreadPress, 0, sizeof unreadPress);
-    std::memset(releasedUnread, 0, sizeof releasedUnread);
     window.lastTick = tickCount();
     return 1;
 }
