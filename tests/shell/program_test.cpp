@@ -8,7 +8,6 @@
 #include <string>
 #include <unistd.h>
 
-#include "shell/settings.h"
 #include "support/process.h"
 #include "support/simulator.h"
 #include "support/x11.h"
@@ -154,6 +153,33 @@ TEST_F(Program, AsAUserInstantTapsStartStopAndRestartTheLinkAndQuittingFreesTheP
               "");
 }
 
+// The rows, counted up from the window's bottom edge, that the green "Hit s to start/stop" covers
+// in the middle columns of an 800 pixel wide dashboard (clear of the status panel's green).
+struct HintRows {
+    int lowest = -1;
+    int highest = -1;
+};
+HintRows hintRows(const std::string& pixels, const ScreenRect& client) {
+    HintRows rows;
+    for (int y = 0; y < client.height; ++y) {
+        for (int x = 250; x < 530 && x < client.width; ++x) {
+            const std::size_t at = 3 * (static_cast<std::size_t>(y) * client.width + x);
+            if (at + 2 >= pixels.size()) {
+                return rows;
+            }
+            const auto blue = static_cast<unsigned char>(pixels[at]);
+            const auto green = static_cast<unsigned char>(pixels[at + 1]);
+            const auto red = static_cast<unsigned char>(pixels[at + 2]);
+            if (green > 160 && red < 90 && blue < 90) {
+                const int fromBottom = client.height - 1 - y;
+                rows.highest = rows.highest < 0 ? fromBottom : rows.highest;
+                rows.lowest = fromBottom;
+            }
+        }
+    }
+    return rows;
+}
+
 // Under a window manager, whose frame comes to the window a moment after it is shown: a refused
 // full-screen switch leaves a window of the requested outer size, frame included. The manager
 // runs on a display of this test's own, so that no other test meets it.
@@ -201,29 +227,39 @@ TEST_F(Program, UnderAWindowManagerARefusedFullScreenKeepsTheRequestedOuterSize)
         30s))
         << readFile(display.manager.stderrPath);
 
-    settings = defaultSettings(); // 800 x 600, which this display has no mode of
-    settings.fullScreen = 1;
-    ASSERT_TRUE(saveSettings((folder + "/" + settingsFileName).c_str()));
-    settings = defaultSettings();
+    // First a window of the requested client size, 800 x 600, and where its start hint stands.
     start({"nosetup"});
+    const unsigned long first = waitForWindow(title, 30s);
+    ASSERT_NE(first, 0u) << errors();
+    const HintRows before = hintRows(settledPixels(first, 30s), windowGeometry(first));
+    ASSERT_GT(before.highest, 0) << "no start hint in the first window";
+
+    pressKeys(first, "F1"); // this display has no 800 x 600 mode
     ASSERT_TRUE(dismissErrorBox(30s)) << errors();
-    const unsigned long window = waitForWindow(title, 30s);
-    ASSERT_NE(window, 0u) << errors();
-    // The frame arrives with the window; the size it leaves to the client follows it.
+    unsigned long window = 0;
     ScreenRect client;
     ScreenRect outer;
+    // The frame arrives with the window; the size it leaves to the client follows it.
     waitFor(
         [&] {
+            const auto windows = findWindows(title);
+            window = windows.size() == 1 && windows.front() != first ? windows.front() : 0;
             client = windowGeometry(window);
             outer = outerGeometry(window);
-            return outer.width == 800 && outer.height == 600;
+            return window != 0 && outer.width == 800 && outer.height == 600;
         },
         30s);
+    ASSERT_NE(window, 0u) << errors();
     EXPECT_LT(client.height, 600) << "the window manager gave the window no frame";
     EXPECT_EQ(outer.x, 0);
     EXPECT_EQ(outer.y, 0);
     EXPECT_EQ(outer.width, 800);
     EXPECT_EQ(outer.height, 600);
+    // The dashboard still works at the requested 800 x 600, as after every creation: the hint
+    // stands as high above the client's bottom edge as before, not scaled to the smaller client.
+    const HintRows after = hintRows(settledPixels(window, 30s), client);
+    EXPECT_EQ(after.lowest, before.lowest);
+    EXPECT_EQ(after.highest, before.highest);
 }
 
 // A German desktop, whose numbers take a decimal comma. GTK comes up only for the first error
