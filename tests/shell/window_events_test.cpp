@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "dashboard/frame.h"
+#include "platform/message_box.h"
 #include "shell/app.h"
 #include "shell/virtual_keys.h"
 
@@ -115,6 +116,36 @@ TEST_F(RealWindow, TheToggleFlipsTheWishAndPostsAQuitForThisWindow) {
                               posted.user.windowID == SDL_GetWindowID(window.hwnd));
     }
     EXPECT_TRUE(sawQuit);
+}
+
+int fullScreenBoxes = 0;
+void countBox(const char*) {
+    ++fullScreenBoxes;
+}
+
+// A mode the display has (here its own): the window comes up full screen, with no message.
+TEST(FullScreen, AModeTheDisplayHasGivesAFullScreenWindowWithoutAMessage) {
+    ASSERT_EQ(registerWindowClass(appInfo), 1);
+    SDL_DisplayMode desktop;
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
+    int32_t keys[256];
+    GlWindow window{};
+    window.keys = keys;
+    window.app = &appInfo;
+    window.title = "full screen";
+    window.width = desktop.w;
+    window.height = desktop.h;
+    window.bitsPerPixel = 32;
+    window.fullScreen = 1;
+    fullScreenBoxes = 0;
+    setErrorBoxHook(countBox);
+    ASSERT_EQ(createGlWindow(window), 1);
+    setErrorBoxHook(nullptr);
+    EXPECT_EQ(fullScreenBoxes, 0);
+    EXPECT_EQ(window.fullScreen, 1);
+    EXPECT_NE(SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN, 0u);
+    killGlWindow(window);
+    unregisterWindowClass(appInfo);
 }
 
 TEST(VirtualKeys, CommonKeysMapToTheirWindowsCodesAndLettersOfOtherScriptsByTheirPlace) {
