@@ -123,14 +123,7 @@ void fitOuterSize(SDL_Window* window, int32_t width, int32_t height) {
     if (!framed) {
         return;
     }
-    const int clientWidth = width - left - right;
-    const int clientHeight = height - top - bottom;
-    SDL_SetWindowSize(window, clientWidth, clientHeight);
-    waitForWindowManager([&] {
-        int w = 0, h = 0;
-        SDL_GetWindowSize(window, &w, &h);
-        return w == clientWidth && h == clientHeight;
-    });
+    SDL_SetWindowSize(window, width - left - right, height - top - bottom);
     SDL_FilterEvents(dropSizeEvents, nullptr);
 }
 

@@ -198,7 +198,10 @@ std::string settledPixels(unsigned long window, std::chrono::milliseconds timeou
             before = now;
             std::this_thread::sleep_for(std::chrono::seconds(1));
             now = windowPixels(window);
-            return !now.empty() && now == before;
+            // A window whose first frame is not up yet shows one colour all over.
+            const bool drawn =
+                now.size() > 3 && now.find_first_not_of(now.substr(0, 3)) != std::string::npos;
+            return drawn && now == before;
         },
         timeout);
     return now;

@@ -33,7 +33,7 @@ void pressKeys(unsigned long window, const std::string& keys);
 // The window's pixels as the screen shows them, three bytes each, row by row; "" when it is gone.
 std::string windowPixels(unsigned long window);
 
-// The window's pixels once two looks a second apart show the same picture (its frame is up).
+// The window's pixels once two looks a second apart show the same drawn picture (its frame is up).
 std::string settledPixels(unsigned long window, std::chrono::milliseconds timeout);
 
 // Sends WM_DELETE_WINDOW, which is what a window manager does when the close box is clicked.
