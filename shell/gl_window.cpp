@@ -85,25 +85,6 @@ void setPixelFormat(int32_t bitsPerPixel) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
-// What a window manager does to a new window (its frame, a size it grants) reaches SDL as events
-// a moment after the window is shown. Waits for done, pumping them in, at most this long: without
-// a window manager nothing ever comes.
-constexpr uint32_t windowManagerWaitMs = 500;
-
-template <typename Done> bool waitForWindowManager(Done done) {
-    const uint32_t start = tickCount();
-    for (;;) {
-        SDL_PumpEvents();
-        if (done()) {
-            return true;
-        }
-        if (tickCount() - start >= windowManagerWaitMs) {
-            return false;
-        }
-        sleepMs(10);
-    }
-}
-
 int dropSizeEvents(void*, SDL_Event* event) {
     return event->type == SDL_WINDOWEVENT && (event->window.event == SDL_WINDOWEVENT_RESIZED ||
                                               event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
@@ -111,17 +92,26 @@ int dropSizeEvents(void*, SDL_Event* event) {
                : 1;
 }
 
-// A refused mode switch keeps the outer size: the frame comes out of the client area. The size
-// notifications of this fitting are dropped, so that the dashboard then takes the requested
-// size, as it does after every creation, even though the client area is smaller.
+// A refused mode switch keeps the outer size: the frame comes out of the client area. The frame
+// reaches SDL as an event a moment after the window is shown, so it is waited for, at most this
+// long: without a window manager none ever comes. The size notifications of the fitting are
+// dropped, so that the dashboard then takes the requested size, as after every creation, even
+// though the client area is smaller.
+constexpr uint32_t frameWaitMs = 500;
+
 void fitOuterSize(SDL_Window* window, int32_t width, int32_t height) {
+    const uint32_t start = tickCount();
     int top = 0, left = 0, bottom = 0, right = 0;
-    const bool framed = waitForWindowManager([&] {
-        return SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
-               (top | left | bottom | right) != 0;
-    });
-    if (!framed) {
-        return;
+    for (;;) {
+        SDL_PumpEvents();
+        if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
+            (top | left | bottom | right) != 0) {
+            break;
+        }
+        if (tickCount() - start >= frameWaitMs) {
+            return;
+        }
+        sleepMs(10);
     }
     SDL_SetWindowSize(window, width - left - right, height - top - bottom);
     SDL_FilterEvents(dropSizeEvents, nullptr);
