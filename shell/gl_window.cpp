@@ -20,9 +20,7 @@ namespace {
 // fingers) must still act: its key stays down until the next frame has read it.
 bool unreadPress[256];
 bool releasedUnread[256];
-} // namespace
 
-namespace {
 // Without a display SDL falls back on drivers that draw into memory; a dashboard nobody can
 // see is a failure to start, not a success.
 bool isRealDisplay(const char* driver) {
