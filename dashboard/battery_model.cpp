@@ -175,6 +175,9 @@ void drawBatteryModelLive() {
 
     const BatteryFit fit = fitBatteryLine(tripTotals.currentSamples, tripTotals.voltageSamples, n);
     if (!fit.valid) {
+        // Kept faces are not drawn again each frame: the width a fitted line set in an earlier
+        // frame would otherwise still hold.
+        glLineWidth(1.0f);
         glPopMatrix();
         return;
     }

@@ -5,10 +5,11 @@
 
 // Draws the plot into the current cell (0..1000 square): axes with numbered ticks, one dot per
 // sample, and when a line can be fitted the line and its Voc and Rint figures. Leaves the matrix
-// stack unchanged and the colour white.
+// stack unchanged, the colour white and the line width at 3 after a fitted line, else at 1.
 void drawBatteryModel();
 
 // The two halves of drawBatteryModel: the axes, which depend only on the scale settings, and
-// the dots, line and figures, which do not depend on the colour they find.
+// the dots, line and figures, which do not depend on the colour or line width they find (the
+// live half leaves both as drawBatteryModel does).
 void drawBatteryModelFace();
 void drawBatteryModelLive();

@@ -26,9 +26,9 @@ void drawStatusPanel() {
     glColor3f(1.0f, 1.0f, 1.0f);
     glPushMatrix();
     printText(smallFont, false, 50.0f, 820.0f, "Battery: %0.2f A.hrs used",
-              tripTotals.chargeAmpMs * 2.7777777777777776e-07);
+              tripTotals.chargeAmpMs * msToHours);
     printText(smallFont, false, 50.0f, 730.0f, "               %0.2f kW.hrs used",
-              tripTotals.energyWattMs * 2.7777777777777777e-10);
+              tripTotals.energyWattMs * wattMsToKilowattHours);
 
     if (f.stopped) {
         statusLine(640.0f, "Stopped", red);

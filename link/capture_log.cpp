@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "link/serial_port.h"
 
@@ -21,16 +23,32 @@ void logText(const char* text) {
     logBytes(text, std::strlen(text));
 }
 
+std::FILE* createOwnFile(const char* name) {
+    const int fd = open(name, O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "w");
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        unlink(name);
+        errno = error;
+    }
+    return file;
+}
+
 std::FILE* createCaptureLog(const char* logName, char* chosen, std::size_t chosenSize) {
     std::snprintf(chosen, chosenSize, "%s", logName);
-    // "x": the open fails on an existing file instead of emptying another drive's record.
-    std::FILE* file = std::fopen(logName, "wx");
+    // The open fails on an existing file instead of emptying another drive's record.
+    std::FILE* file = createOwnFile(logName);
     if (file != nullptr || errno != EEXIST) {
         return file;
     }
     struct stat existing;
     if (stat(logName, &existing) == 0 && !S_ISREG(existing.st_mode)) {
-        return std::fopen(logName, "w"); // a device or a pipe holds no record to keep
+        // A device or a pipe holds no record to keep: opened as it is, its mode left alone.
+        return std::fopen(logName, "w");
     }
     const std::size_t length = std::strlen(logName);
     const std::size_t stem =
@@ -38,7 +56,7 @@ std::FILE* createCaptureLog(const char* logName, char* chosen, std::size_t chose
     for (int n = 2; n < 1000; ++n) {
         char name[4096];
         std::snprintf(name, sizeof name, "%.*s_%d.log", static_cast<int>(stem), logName, n);
-        file = std::fopen(name, "wx");
+        file = createOwnFile(name);
         if (file != nullptr || errno != EEXIST) {
             std::snprintf(chosen, chosenSize, "%s", name);
             return file;

@@ -7,9 +7,15 @@
 
 // Creates the capture log under logName, never over an existing file: when that name is taken
 // (another instance started in the same second, or a clock that came back to an earlier time)
-// the log is "<name without .log>_2.log", "_3" and so on. nullptr when none can be created.
+// the log is "<name without .log>_2.log", "_3" and so on (createOwnFile); a name that is a
+// device or a pipe is opened as it is. nullptr when none can be created.
 // The name used is written to chosen.
 std::FILE* createCaptureLog(const char* logName, char* chosen, std::size_t chosenSize);
+
+// Creates the file name for writing, never over an existing one (nullptr with errno EEXIST), and
+// readable by its owner alone: the logs' folder is shared by every user of the machine, and a
+// drive's record is nobody else's business.
+std::FILE* createOwnFile(const char* name);
 
 // Writes text verbatim to the open capture log (never as a format); nothing when none is open.
 void logText(const char* text);

@@ -22,7 +22,6 @@ ChannelCalibration channelCalibration[9] = {
 TripTotals tripTotals;
 
 namespace {
-constexpr double msPerHourInverse = 2.7777777777777776e-7;
 // Distance keeps its float32 factor: speed is per hour and dt in milliseconds.
 constexpr float hourPerMsFloat = 2.77777787e-7f;
 
@@ -70,9 +69,8 @@ double quantityByKind(int32_t kind) {
     case 10:
         return calibratedChannel(5) * asFloat(batteryCurrent()) * 0.001;
     case 11:
-        return tripTotals.distance > 0.0
-                   ? tripTotals.energyWattMs * msPerHourInverse / tripTotals.distance
-                   : 0.0;
+        return tripTotals.distance > 0.0 ? tripTotals.energyWattMs * msToHours / tripTotals.distance
+                                         : 0.0;
     case 12: {
         const double roadSpeed = asFloat(speed());
         return roadSpeed > 0.0 ? calibratedChannel(5) * asFloat(batteryCurrent()) / roadSpeed : 0.0;

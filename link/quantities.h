@@ -24,6 +24,12 @@ struct TripTotals {
 
 extern TripTotals tripTotals;
 
+// The totals in hours, as the dashboard shows them: A.ms into A.h (and W.ms into W.h), and W.ms
+// into kW.h. Multiplied by these, not divided by 3.6e6 and 3.6e9, which differs in the last bit:
+// whatever shows a total (the status panel, the trip log) must show the same number.
+inline constexpr double msToHours = 2.7777777777777776e-07;
+inline constexpr double wattMsToKilowattHours = 2.7777777777777777e-10;
+
 // (raw - offset) x scale of channel 0..8.
 double calibratedChannel(int channel);
 

@@ -29,9 +29,38 @@ char captureLogPath[4096];
 
 namespace {
 PortWriteFunction portWrite = ::write;
+PortSettingsFunction portSettings = ::tcsetattr;
+
+// Exclusive mode is a flag of the device, not of our descriptor: on a pseudo-terminal it outlives
+// the close, and a user's next open of the device would fail until it is cleared. Set only when
+// this program set it, so that a flag another program holds is never cleared here.
+bool exclusiveModeTaken = false;
+
+bool takeExclusiveMode(int fd) {
+    int held = 0;
+    if (ioctl(fd, TIOCGEXCL, &held) == 0 && held != 0) {
+        return true; // already held by another; only root gets this far, and leaves it as it is
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        return false;
+    }
+    exclusiveModeTaken = true;
+    return true;
+}
+
+// Also run when the program ends: the link is not stopped then (no stop bytes), but the device
+// must not stay locked for the next program that opens it.
+void releaseExclusiveMode() {
+    if (exclusiveModeTaken) {
+        ioctl(portHandle, TIOCNXCL);
+        exclusiveModeTaken = false;
+    }
+}
 
 // Raw 9600 8N1. Hardware flow control stays as the driver reports it; software flow control is
-// switched off with the rest of the special characters, so every byte of a line gets through.
+// off both ways with the rest of the special characters (cfmakeraw leaves IXOFF and IXANY as it
+// finds them): every byte received is data, and no XON or XOFF of ours ever reaches the
+// controller's command input when a stalled frame lets the input fill up.
 bool configureLine(int fd) {
     termios line;
     if (tcgetattr(fd, &line) != 0) {
@@ -39,6 +68,7 @@ bool configureLine(int fd) {
     }
     const tcflag_t hardwareFlow = line.c_cflag & CRTSCTS;
     cfmakeraw(&line);
+    line.c_iflag &= ~(IXOFF | IXANY);
     line.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
     line.c_cflag |= CS8 | CLOCAL | CREAD | hardwareFlow;
     // VMIN 1 makes an empty non-blocking read fail with EAGAIN, so that a read of 0 bytes means
@@ -48,7 +78,7 @@ bool configureLine(int fd) {
     if (cfsetispeed(&line, B9600) != 0 || cfsetospeed(&line, B9600) != 0) {
         return false;
     }
-    return tcsetattr(fd, TCSANOW, &line) == 0;
+    return portSettings(fd, TCSANOW, &line) == 0;
 }
 
 int writeBounded(const char* bytes, int length) {
@@ -79,13 +109,20 @@ void setPortWriteFunction(PortWriteFunction write) {
     portWrite = write != nullptr ? write : ::write;
 }
 
+void setPortSettingsFunction(PortSettingsFunction apply) {
+    portSettings = apply != nullptr ? apply : ::tcsetattr;
+}
+
 bool openPort(const char* portName, const char* logName) {
     portHandle = open(portName, O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (portHandle < 0) {
         return false;
     }
-    // Both locks: flock keeps out other programs that take it, TIOCEXCL every other open.
-    if (flock(portHandle, LOCK_EX | LOCK_NB) != 0 || ioctl(portHandle, TIOCEXCL) != 0) {
+    static const int releasedAtExit = std::atexit(releaseExclusiveMode);
+    (void)releasedAtExit;
+    // Both locks: flock keeps out other programs that take it, TIOCEXCL every other open. Every
+    // failure from here on leaves the port to the caller's report, whose closePort releases both.
+    if (flock(portHandle, LOCK_EX | LOCK_NB) != 0 || !takeExclusiveMode(portHandle)) {
         return false;
     }
     if (!configureLine(portHandle)) {
@@ -97,6 +134,7 @@ bool openPort(const char* portName, const char* logName) {
 
 void closePort() {
     if (portHandle >= 0) {
+        releaseExclusiveMode();
         close(portHandle);
         portHandle = -1;
     }

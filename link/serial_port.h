@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <sys/types.h>
+#include <termios.h>
 
 // Link state shared with the protocol and the capture log.
 extern int portHandle;            // file descriptor of the open port, -1 when none
@@ -13,10 +14,13 @@ extern char captureLogPath[4096]; // its name, when open
 
 // Opens and configures the device at portName, then creates the capture log under logName (or
 // beside it when taken: createCaptureLog); a log that cannot be created is silent. False when the
-// port could not be opened or configured (errno tells why; the caller reports it).
+// port could not be opened or configured (errno tells why; the caller reports it). The device is
+// held exclusively until closePort, or the end of the program, which gives it back without
+// stopping the link.
 bool openPort(const char* portName, const char* logName);
 
-// Closes the port and the capture log; safe when nothing is open.
+// Closes the port (giving back the exclusive mode it took) and the capture log; safe when nothing
+// is open.
 void closePort();
 
 // Sends text (without its NUL) with one bounded write. Reports failures; returns the count sent.
@@ -39,7 +43,10 @@ void reportSystemError();
 // not open it, one more sentence names the device and the group that owns it.
 void reportOpenFailure(const char* portName);
 
-// The one seam for faults a real port cannot produce on demand (a write that stalls half way):
-// tests may replace the write call; nullptr restores the system's write.
+// The one seam for faults a real port cannot produce on demand (a write that stalls half way,
+// line settings the driver refuses): tests may replace the write call and the call that applies
+// the line settings; nullptr restores the system's.
 using PortWriteFunction = ssize_t (*)(int fd, const void* bytes, std::size_t count);
 void setPortWriteFunction(PortWriteFunction write);
+using PortSettingsFunction = int (*)(int fd, int when, const termios* line);
+void setPortSettingsFunction(PortSettingsFunction apply);

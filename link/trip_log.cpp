@@ -8,6 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
 #include "link/quantities.h"
 #include "shell/settings.h"
@@ -16,8 +17,6 @@ std::FILE* tripLog = nullptr;
 
 namespace {
 uint32_t linkStartTick = 0;
-
-constexpr double msPerHour = 3600000.0;
 
 // Kinds 0..12 in order; the unit words follow the settings in effect when the log opens.
 void writeHeader(std::FILE* file) {
@@ -53,8 +52,7 @@ struct Row {
 void openTripLog(const char* name, uint32_t startTick) {
     closeTripLog();
     linkStartTick = startTick;
-    // Like the capture log, never over an existing record.
-    tripLog = std::fopen(name, "wx");
+    tripLog = createOwnFile(name);
     if (tripLog == nullptr) {
         std::fprintf(stderr, "KestroView: cannot write the trip log %s: %s\n", name,
                      std::strerror(errno));
@@ -78,8 +76,8 @@ void writeTripRow(uint32_t nowTick) {
                          f.forward, f.motorsParallel, f.motorsSeries, f.voltageDropWarning}) {
         row.field(flag != 0 ? 1 : 0);
     }
-    row.field(tripTotals.chargeAmpMs / msPerHour);
-    row.field(tripTotals.energyWattMs / (msPerHour * 1000.0));
+    row.field(tripTotals.chargeAmpMs * msToHours);
+    row.field(tripTotals.energyWattMs * wattMsToKilowattHours);
     row.field(tripTotals.distance);
     // Every field is a number: nothing needs quoting.
     row.text[row.length++] = '\r';

@@ -7,7 +7,8 @@
 
 extern std::FILE* tripLog; // open trip log, or nullptr
 
-// Creates the file (mode "w"), writes the header row and notes startTick as the link's start.
+// Creates the file, never over an existing one and readable by its owner alone, writes the
+// header row and notes startTick as the link's start.
 // A file that cannot be created is said on standard error; the link runs on without it.
 void openTripLog(const char* name, uint32_t startTick);
 

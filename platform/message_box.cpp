@@ -17,7 +17,15 @@ void writeStandardErrorLine(const char* text) {
 } // namespace
 
 bool desktopAvailable() {
-    static const bool available = gtk_init_check(nullptr, nullptr) != FALSE;
+    static const bool available = [] {
+        // GTK would switch the whole program to the desktop's locale the moment it starts: the
+        // dashboard's numbers and the logs would take a decimal comma, and the window's title
+        // would be written in an encoding X tools do not read. The program keeps the C locale it
+        // starts with, wherever GTK first comes up (setup dialog, error box, no display): its
+        // texts are fixed English ones, so GTK's own few words (the OK button) stay English too.
+        gtk_disable_setlocale();
+        return gtk_init_check(nullptr, nullptr) != FALSE;
+    }();
     return available;
 }
 

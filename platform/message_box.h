@@ -12,5 +12,6 @@ void showErrorBox(const char* text);
 using ErrorBoxHook = void (*)(const char* text);
 void setErrorBoxHook(ErrorBoxHook hook);
 
-// True when GTK could connect to a display; initialises GTK on first use.
+// True when GTK could connect to a display; initialises GTK on first use, the one place it is,
+// keeping the program in the C locale.
 bool desktopAvailable();

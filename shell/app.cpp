@@ -59,6 +59,7 @@ void runMessageLoop(GlWindow& window) {
         }
         const uint32_t now = tickCount();
         const bool busy = updateLink(now - window.lastTick);
+        keysReadByFrame(window);
         window.lastTick = now;
         if (window.visible != 0 && (busy || wasBusy || redraw || dashboardChangedSinceDrawn())) {
             drawDashboard();

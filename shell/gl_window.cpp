@@ -9,11 +9,18 @@
 #include "platform/message_box.h"
 #include "shell/app.h"
 #include "shell/icons.h"
+#include "shell/virtual_keys.h"
 
 uint32_t quitEventType = 0;
 uint32_t toggleEventType = 0;
 
 namespace {
+// Key-downs no frame has read yet, and which of them have had their key-up already. A tap whose
+// press and release both arrive between two frames (on-screen keyboards, remote desktops, quick
+// fingers) must still act: its key stays down until the next frame has read it.
+bool unreadPress[256];
+bool releasedUnread[256];
+
 // Without a display SDL falls back on drivers that draw into memory; a dashboard nobody can
 // see is a failure to start, not a success.
 bool isRealDisplay(const char* driver) {
@@ -76,13 +83,44 @@ void setPixelFormat(int32_t bitsPerPixel) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
-// A refused mode switch keeps the outer size: the frame comes out of the client area.
+int dropSizeEvents(void*, SDL_Event* event) {
+    return event->type == SDL_WINDOWEVENT && (event->window.event == SDL_WINDOWEVENT_RESIZED ||
+                                              event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+               ? 0
+               : 1;
+}
+
+// A refused mode switch keeps the outer size: the frame comes out of the client area. The frame
+// reaches SDL as an event a moment after the window is shown, so it is waited for, at most this
+// long: without a window manager none ever comes. The size notifications of the fitting are
+// dropped, so that the dashboard then takes the requested size, as after every creation, even
+// though the client area is smaller.
+constexpr uint32_t frameWaitMs = 500;
+
 void fitOuterSize(SDL_Window* window, int32_t width, int32_t height) {
+    const uint32_t start = tickCount();
     int top = 0, left = 0, bottom = 0, right = 0;
-    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
-        (top | left | bottom | right) != 0) {
-        SDL_SetWindowSize(window, width - left - right, height - top - bottom);
+    for (;;) {
+        SDL_PumpEvents();
+        if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
+            (top | left | bottom | right) != 0) {
+            break;
+        }
+        if (tickCount() - start >= frameWaitMs) {
+            return;
+        }
+        sleepMs(10);
     }
+    SDL_SetWindowSize(window, width - left - right, height - top - bottom);
+    SDL_FilterEvents(dropSizeEvents, nullptr);
+}
+
+// SDL switches the display when a full-screen window appears, and goes on as if it had when the
+// switch fails: the display then still shows another mode.
+bool displayInMode(SDL_Window* window, int32_t width, int32_t height) {
+    SDL_DisplayMode current;
+    return SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window), &current) != 0 ||
+           (current.w == width && current.h == height);
 }
 
 void abandonWindow(GlWindow& window, bool modeSwitched) {
@@ -147,6 +185,14 @@ int createGlWindow(GlWindow& window) {
     SDL_GL_SetSwapInterval(1); // refused on some drivers (Xvfb); frames then do not wait
 
     SDL_ShowWindow(window.hwnd);
+    if (modeSwitched && !displayInMode(window.hwnd, window.width, window.height)) {
+        SDL_SetWindowFullscreen(window.hwnd, 0);
+        SDL_SetWindowResizable(window.hwnd, SDL_TRUE);
+        SDL_ShowCursor(SDL_ENABLE);
+        showErrorBox("Mode Switch Failed.\nRunning In Windowed Mode.");
+        window.fullScreen = 0;
+        refused = true;
+    }
     if (refused) {
         fitOuterSize(window.hwnd, window.width, window.height);
     }
@@ -180,56 +226,24 @@ int killGlWindow(GlWindow& window) {
     return 1;
 }
 
-int virtualKeyOf(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) {
-        return 0x41 + (key - SDLK_a);
-    }
-    if (key >= SDLK_0 && key <= SDLK_9) {
-        return 0x30 + (key - SDLK_0);
-    }
-    if (key >= SDLK_F1 && key <= SDLK_F12) {
-        return 0x70 + (key - SDLK_F1);
-    }
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) {
-        return 0x61 + (key - SDLK_KP_1);
-    }
-    struct Pair {
-        SDL_Keycode key;
-        int code;
-    };
-    static const Pair pairs[] = {
-        {SDLK_BACKSPACE, 0x08},   {SDLK_TAB, 0x09},          {SDLK_RETURN, 0x0D},
-        {SDLK_KP_ENTER, 0x0D},    {SDLK_LSHIFT, 0x10},       {SDLK_RSHIFT, 0x10},
-        {SDLK_LCTRL, 0x11},       {SDLK_RCTRL, 0x11},        {SDLK_PAUSE, 0x13},
-        {SDLK_CAPSLOCK, 0x14},    {SDLK_ESCAPE, 0x1B},       {SDLK_SPACE, 0x20},
-        {SDLK_PAGEUP, 0x21},      {SDLK_PAGEDOWN, 0x22},     {SDLK_END, 0x23},
-        {SDLK_HOME, 0x24},        {SDLK_LEFT, 0x25},         {SDLK_UP, 0x26},
-        {SDLK_RIGHT, 0x27},       {SDLK_DOWN, 0x28},         {SDLK_PRINTSCREEN, 0x2C},
-        {SDLK_INSERT, 0x2D},      {SDLK_DELETE, 0x2E},       {SDLK_KP_0, 0x60},
-        {SDLK_KP_MULTIPLY, 0x6A}, {SDLK_KP_PLUS, 0x6B},      {SDLK_KP_MINUS, 0x6D},
-        {SDLK_KP_PERIOD, 0x6E},   {SDLK_KP_DIVIDE, 0x6F},    {SDLK_NUMLOCKCLEAR, 0x90},
-        {SDLK_SCROLLLOCK, 0x91},  {SDLK_SEMICOLON, 0xBA},    {SDLK_EQUALS, 0xBB},
-        {SDLK_COMMA, 0xBC},       {SDLK_MINUS, 0xBD},        {SDLK_PERIOD, 0xBE},
-        {SDLK_SLASH, 0xBF},       {SDLK_BACKQUOTE, 0xC0},    {SDLK_LEFTBRACKET, 0xDB},
-        {SDLK_BACKSLASH, 0xDC},   {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE},
-    };
-    for (const Pair& p : pairs) {
-        if (p.key == key) {
-            return p.code;
-        }
-    }
-    return -1;
-}
-
 namespace {
 void recordKey(GlWindow& window, const SDL_KeyboardEvent& key) {
     // Keys held with Alt, and F10, arrive as system keys and are not recorded.
     if ((key.keysym.mod & KMOD_ALT) != 0 || key.keysym.sym == SDLK_F10) {
         return;
     }
-    const int code = virtualKeyOf(key.keysym.sym);
-    if (code >= 0 && code <= 255) {
-        window.keys[code] = key.type == SDL_KEYDOWN ? 1 : 0;
+    const int code = virtualKeyOf(key.keysym);
+    if (code < 0 || code > 255) {
+        return;
+    }
+    if (key.type == SDL_KEYDOWN) {
+        window.keys[code] = 1;
+        unreadPress[code] = true;
+        releasedUnread[code] = false;
+    } else if (unreadPress[code]) {
+        releasedUnread[code] = true;
+    } else {
+        window.keys[code] = 0;
     }
 }
 
@@ -240,6 +254,16 @@ void followSize(GlWindow& window) {
     resizeDashboard(width, height);
 }
 } // namespace
+
+void keysReadByFrame(GlWindow& window) {
+    for (int code = 0; code < 256; ++code) {
+        if (releasedUnread[code]) {
+            window.keys[code] = 0;
+        }
+        unreadPress[code] = false;
+        releasedUnread[code] = false;
+    }
+}
 
 int windowProc(GlWindow& window, const SDL_Event& event) {
     if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {

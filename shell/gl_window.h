@@ -53,8 +53,10 @@ int killGlWindow(GlWindow& window);
 // requestQuit), the quit and toggle user events. Returns 0 when handled.
 int windowProc(GlWindow& window, const SDL_Event& event);
 
-// Windows virtual-key code of an SDL key, or -1 for keys that have none.
-int virtualKeyOf(SDL_Keycode key);
+// Says that a frame has read the keys: a key whose key-up arrived before any frame read its
+// key-down is up from now on. Until then such a key reads as down, so that a press and release
+// that both arrive between two frames still act once.
+void keysReadByFrame(GlWindow& window);
 
 // Gives the window the program's icon (32 x 32; SDL picks the small one from it).
 void setWindowIcons(SDL_Window* window);

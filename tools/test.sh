@@ -88,13 +88,19 @@ leftovers() {
         left=1
     done < <(comm -13 <(echo "$logs_before") <(find "$capture_folder" -maxdepth 1 \
         -name '*kestro_*' -user "$(id -u)" 2>/dev/null | sort))
+    # Only this run's programs: they carry its ledger in their environment. A demo the user
+    # runs from the same build meanwhile is left alone.
     for pid in $(ls /proc | grep -E '^[0-9]+$'); do
+        [ "$pid" != $$ ] || continue
         exe=$(readlink "/proc/$pid/exe" 2>/dev/null || true)
         case "$exe" in
         "$repo"/build/*)
-            echo "STILL RUNNING: $pid $exe (killed)" >&2
-            kill -KILL "$pid" 2>/dev/null || true
-            left=1
+            if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null |
+                grep -qxF "KV_TEST_LEDGER=$KV_TEST_LEDGER"; then
+                echo "STILL RUNNING: $pid $exe (killed)" >&2
+                kill -KILL "$pid" 2>/dev/null || true
+                left=1
+            fi
             ;;
         esac
     done

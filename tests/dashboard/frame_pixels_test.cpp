@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dashboard/battery_fit.h"
+#include "dashboard/battery_model.h"
 #include "frame_render.h"
 
 namespace {
@@ -229,6 +230,12 @@ TEST_F(FrameTest, BatteryModelFitsItsLineAndPrintsTheFigures) {
     EXPECT_EQ(differencesInBand(image, rintText, plot, 380, 999, 790, 850), 0);
 }
 
+float lineWidth() {
+    GLfloat width = 0;
+    glGetFloatv(GL_LINE_WIDTH, &width);
+    return width;
+}
+
 TEST_F(FrameTest, BatteryModelWithOneSampleHasNoLineAndNoFigures) {
     const Image image = frame(batteryInFirstCell, [] {
         tripTotals.currentSamples[0] = 150;
@@ -248,6 +255,12 @@ TEST_F(FrameTest, BatteryModelWithOneSampleHasNoLineAndNoFigures) {
                   image, plot, [](double u, double v) { return std::hypot(u - 500, v - 340) < 15; },
                   isWhite),
               2);
+    // Without a line the width is back at 1, also where a fitted line of an earlier frame left
+    // 3 and the kept axes are not drawn again.
+    EXPECT_EQ(lineWidth(), 1.0f);
+    glLineWidth(3.0f);
+    drawBatteryModelLive();
+    EXPECT_EQ(lineWidth(), 1.0f);
 }
 
 TEST(BatteryFit, LeastSquaresFigures) {

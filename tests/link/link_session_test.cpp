@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "link/controller_protocol.h"
@@ -120,13 +122,54 @@ TEST_F(LinkSession, StartAndStopSendTheirBytesWithQuietBeforeEachStep) {
     stopSimulator(sim);
 }
 
-TEST_F(LinkSession, EachStartWritesACaptureLogOfItsOwn) {
+// Whatever another program left on the line (here cooked 7E2 at 4800 with software flow
+// control), the link talks raw 9600 8N1; only hardware flow control stays as it was found.
+TEST_F(LinkSession, TheLineIsRaw9600EightNoneOneWithHardwareFlowControlAsFound) {
+    for (const tcflag_t hardwareFlow : {tcflag_t{0}, tcflag_t{CRTSCTS}}) {
+        TerminalPair pair = openTerminalPair();
+        termios left;
+        ASSERT_EQ(tcgetattr(pair.slave, &left), 0);
+        left.c_iflag |= IXON | IXOFF | IXANY | ICRNL | ISTRIP;
+        left.c_oflag |= OPOST | ONLCR;
+        left.c_lflag |= ECHO | ICANON | ISIG | IEXTEN;
+        left.c_cflag &= ~(CSIZE | CLOCAL | CREAD | CRTSCTS);
+        left.c_cflag |= CS7 | PARENB | CSTOPB | hardwareFlow;
+        cfsetispeed(&left, B4800);
+        cfsetospeed(&left, B4800);
+        ASSERT_EQ(tcsetattr(pair.slave, TCSANOW, &left), 0);
+
+        ASSERT_TRUE(openPortOn(pair));
+        termios line;
+        ASSERT_EQ(tcgetattr(portHandle, &line), 0);
+        EXPECT_EQ(cfgetispeed(&line), speed_t{B9600});
+        EXPECT_EQ(cfgetospeed(&line), speed_t{B9600});
+        EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CLOCAL | CREAD | CRTSCTS),
+                  CS8 | CLOCAL | CREAD | hardwareFlow);
+        EXPECT_EQ(line.c_iflag & (IXON | IXOFF | IXANY | ICRNL | ISTRIP), 0u);
+        EXPECT_EQ(line.c_oflag & OPOST, 0u);
+        EXPECT_EQ(line.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0u);
+        EXPECT_EQ(line.c_cc[VMIN], 1);
+        EXPECT_EQ(line.c_cc[VTIME], 0);
+        closePort();
+        closeTerminalPair(pair);
+    }
+}
+
+// The logs' folder is shared by every user of the machine: a drive's logs are their owner's alone.
+// A device given as the log's name is opened as it is and keeps its mode.
+TEST_F(LinkSession, EachStartWritesLogsOfItsOwnThatOnlyItsOwnerMayRead) {
     SimulatorRun sim = startSimulator({});
     WorkingDirectoryGuard here(sim.folder);
     std::vector<std::string> logs;
     for (int run = 0; run < 2; ++run) {
         startLink();
         logs.push_back(noteCaptureLog());
+        const std::string trip = noteTripLog();
+        for (const std::string& name : {logs.back(), trip}) {
+            struct stat info;
+            ASSERT_EQ(stat(name.c_str(), &info), 0) << name;
+            EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
+        }
         ASSERT_TRUE(linkRunning) << run;
         ASSERT_TRUE(waitFor(
             [] {
@@ -142,6 +185,13 @@ TEST_F(LinkSession, EachStartWritesACaptureLogOfItsOwn) {
     for (const std::string& name : logs) {
         EXPECT_FALSE(readFile(name).empty()) << name;
     }
+
+    ASSERT_TRUE(openPort("COM1", "/dev/null"));
+    closePort();
+    struct stat device;
+    ASSERT_EQ(stat("/dev/null", &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
+    EXPECT_EQ(device.st_mode & 0777, 0666u);
     stopSimulator(sim);
 }
 } // namespace

@@ -148,33 +148,40 @@ TEST_F(WireFaults, NulAndBytesFrom128InsideLinesReachTheLogWhole) {
 }
 
 // Another program holding the port: a child process that opens it, takes its lock, tells the
-// test through a pipe, and waits to be killed.
+// test through a pipe, and holds it until the test lets it go; then it gives the port back as a
+// well-behaved program does (exclusive mode is a flag of the device and outlives a descriptor).
 struct Holder {
     pid_t pid = -1;
+    int letGo = -1; // closed by the test to end the holder
 };
 
-enum class HoldBy { Lock, ExclusiveMode };
+enum class HoldBy { Lock, ExclusiveMode, Both };
 
 Holder holdPort(const char* path, HoldBy how) {
     int ready[2];
-    if (pipe(ready) != 0) {
+    int letGo[2];
+    if (pipe(ready) != 0 || pipe(letGo) != 0) {
         return {};
     }
     Holder holder;
     holder.pid = fork();
     if (holder.pid == 0) {
+        close(letGo[1]);
         const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
-        const bool held = fd >= 0 && (how == HoldBy::Lock ? flock(fd, LOCK_EX | LOCK_NB) == 0
-                                                          : ioctl(fd, TIOCEXCL) == 0);
+        const bool held = fd >= 0 &&
+                          (how == HoldBy::ExclusiveMode || flock(fd, LOCK_EX | LOCK_NB) == 0) &&
+                          (how == HoldBy::Lock || ioctl(fd, TIOCEXCL) == 0);
         const char answer = held ? 'y' : 'n';
-        if (write(ready[1], &answer, 1) != 1) {
+        char end;
+        if (write(ready[1], &answer, 1) != 1 || read(letGo[0], &end, 1) != 0) {
             _exit(1);
         }
-        for (;;) {
-            pause();
-        }
+        ioctl(fd, TIOCNXCL);
+        _exit(0);
     }
     close(ready[1]);
+    close(letGo[0]);
+    holder.letGo = letGo[1];
     char answer = 'n';
     if (holder.pid < 0 || read(ready[0], &answer, 1) != 1 || answer != 'y') {
         ADD_FAILURE() << "the holder could not take the port";
@@ -184,8 +191,8 @@ Holder holdPort(const char* path, HoldBy how) {
 }
 
 void release(Holder& holder) {
+    close(holder.letGo);
     if (holder.pid > 0) {
-        kill(holder.pid, SIGKILL);
         waitpid(holder.pid, nullptr, 0);
         holder.pid = -1;
     }
@@ -220,5 +227,134 @@ TEST_F(WireFaults, APortHeldByAnotherProgramGivesItsReasonAndIsFreeOnceReleased)
         telemetry.lastLine[0] = '\0';
     }
     stopSimulator(sim);
+}
+
+// Exclusive mode outlives our descriptor on a pseudo-terminal: until it is given back, a user's
+// next open of the port fails with "Device or resource busy". Root is not kept out by it, so the
+// cases run as a user, each on a terminal pair of its own.
+bool refusedToOthers(const TerminalPair& pair) {
+    const int fd = open(pair.slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        close(fd);
+        return false;
+    }
+    return errno == EBUSY;
+}
+
+ssize_t failingWrite(int, const void*, std::size_t) {
+    errno = EIO;
+    return -1;
+}
+
+int refusedSettings(int, int, const termios*) {
+    errno = EIO;
+    return -1;
+}
+
+TEST_F(WireFaults, EveryWayOurDescriptorGoesGivesTheDeviceBackForTheNextOpen) {
+    struct Case {
+        std::string how;
+        bool (*close)(const TerminalPair& pair); // true when the port was exclusive while open
+        std::vector<std::string> boxes;
+    };
+    const Case cases[] = {
+        {"stop",
+         [](const TerminalPair& pair) {
+             const bool held = openPortOn(pair) && refusedToOthers(pair);
+             stopLink();
+             return held;
+         },
+         {}},
+        {"a failed write",
+         [](const TerminalPair& pair) {
+             const bool held = openPortOn(pair) && refusedToOthers(pair);
+             setPortWriteFunction(failingWrite);
+             writeText("p\r\n");
+             setPortWriteFunction(nullptr);
+             return held;
+         },
+         {"Input/output error", "Did not write all data"}},
+        {"line settings refused half way through the open",
+         [](const TerminalPair& pair) {
+             setPortSettingsFunction(refusedSettings);
+             const bool opened = openPort(pair.slavePath.c_str(), "/dev/null");
+             const int error = errno;
+             setPortSettingsFunction(nullptr);
+             const bool held = !opened && !isPortClosed() && refusedToOthers(pair);
+             errno = error;
+             reportOpenFailure(pair.slavePath.c_str());
+             return held;
+         },
+         {"Input/output error"}},
+        {"the end of the program with the link running",
+         [](const TerminalPair& pair) {
+             const pid_t program = fork();
+             if (program == 0) {
+                 if (!openPortOn(pair) || !refusedToOthers(pair)) {
+                     _exit(2);
+                 }
+                 std::exit(0);
+             }
+             int status = 0;
+             return waitpid(program, &status, 0) == program && WIFEXITED(status) &&
+                    WEXITSTATUS(status) == 0;
+         },
+         {}},
+    };
+    const std::string wrong = runUnprivileged([&] {
+        std::string found;
+        for (const Case& c : cases) {
+            TerminalPair pair = openTerminalPair();
+            errorBoxes.clear();
+            if (!c.close(pair)) {
+                found += c.how + ": the port was not exclusive while open\n";
+            }
+            if (errorBoxes != c.boxes) {
+                found += c.how + ": boxes";
+                for (const std::string& box : errorBoxes) {
+                    found += " \"" + box + "\"";
+                }
+                found += "\n";
+            }
+            if (refusedToOthers(pair)) {
+                found += c.how + ": the next open is refused\n";
+            }
+            closeTerminalPair(pair);
+        }
+        return found;
+    });
+    EXPECT_EQ(wrong, "");
+}
+// Root gets past another program's exclusive mode; that program's flag must stay set, whatever
+// becomes of our open: only what this program took is given back.
+TEST_F(WireFaults, AnotherProgramsExclusiveModeIsNeverGivenBackForIt) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root gets past another program's exclusive mode";
+    }
+    TerminalPair pair = openTerminalPair();
+    const char* port = pair.slavePath.c_str();
+    const struct {
+        bool ownFirst; // a flag of our own taken and given back before
+        HoldBy how;
+        bool opens; // root passes the exclusive mode, not the lock
+    } cases[] = {{false, HoldBy::Both, false},
+                 {true, HoldBy::ExclusiveMode, true},
+                 {true, HoldBy::Both, false}};
+    for (const auto& c : cases) {
+        if (c.ownFirst) {
+            ASSERT_TRUE(openPort(port, "/dev/null"));
+            closePort();
+        }
+        Holder holder = holdPort(port, c.how);
+        EXPECT_EQ(openPort(port, "/dev/null"), c.opens);
+        closePort();
+        const int fd = open(port, O_RDWR | O_NOCTTY | O_NONBLOCK);
+        int held = 0;
+        EXPECT_EQ(ioctl(fd, TIOCGEXCL, &held), 0);
+        EXPECT_NE(held, 0) << "the other program's exclusive mode was cleared";
+        close(fd);
+        release(holder);
+    }
+    closeTerminalPair(pair);
 }
 } // namespace

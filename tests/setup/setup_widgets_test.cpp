@@ -133,14 +133,17 @@ TEST_F(SetupWidgets, SwitchingTabsShowsExactlyOnePageAndKeepsTypedValues) {
     EXPECT_STREQ(editText(1016), "777");
 }
 
-TEST_F(SetupWidgets, ClicksOnUnitAndLayoutRadiosApplyTheirRules) {
+TEST_F(SetupWidgets, ClicksOnUnitAndLayoutRadiosApplyTheirRulesAndLeaveTheEditsAsTyped) {
+    // Texts longer than the 99 bytes read back, one with a "µ" across byte 99.
+    const std::string digits(120, '7');
+    const std::string multiplier = "0." + std::string(96, '5') + "\u00b5 per rpm, or so";
     gtk_entry_set_text(GTK_ENTRY(setupControl(1031)), "160");
+    gtk_entry_set_text(GTK_ENTRY(setupControl(1014)), digits.c_str());
+    gtk_entry_set_text(GTK_ENTRY(setupControl(idRpmToSpeed)), multiplier.c_str());
     gtk_button_clicked(GTK_BUTTON(setupControl(idMiles)));
     EXPECT_STREQ(labelText(idMultiplierLabel), "Motor RPM -> mph multiplier");
     EXPECT_STREQ(labelText(idSpeedLabel), "mph");
     EXPECT_STREQ(labelText(idPerDistanceLabel), "w.hrs/mile");
-    EXPECT_STREQ(editText(1031), "160");
-    EXPECT_STREQ(editText(idRpmToSpeed), "0.012400");
     gtk_button_clicked(GTK_BUTTON(setupControl(idKilometres)));
     EXPECT_STREQ(labelText(idSpeedLabel), "km/h");
 
@@ -151,6 +154,11 @@ TEST_F(SetupWidgets, ClicksOnUnitAndLayoutRadiosApplyTheirRules) {
     EXPECT_FALSE(gtk_widget_get_sensitive(setupControl(1050)));
     EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(setupControl(1050))),
               gaugeKindRow(BatteryModel));
+
+    EXPECT_STREQ(editText(1031), "160");
+    EXPECT_EQ(editText(1014), digits);
+    EXPECT_EQ(editText(idRpmToSpeed), multiplier);
+    EXPECT_STREQ(editText(1013), "130");
 }
 
 TEST_F(SetupWidgets, DigitsOnlyEditsTakeTheDigitsOfInsertedText) {

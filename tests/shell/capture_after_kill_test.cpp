@@ -29,17 +29,8 @@ TEST(CaptureAfterKill, TheLogHoldsEveryLineParsedBeforeTheKill) {
     const unsigned long window = waitForWindow("KestroView 0.4", 30s);
     ASSERT_NE(window, 0u) << readFile(app.stderrPath);
 
-    // The S key, held a moment (keys are read once a frame), until the controller streams.
-    const std::string id = std::to_string(window);
-    ASSERT_TRUE(waitFor(
-        [&] {
-            if (!simulatorSaid(sim, "streaming")) {
-                runCommand("xdotool windowfocus --sync " + id +
-                           " && xdotool keydown s && sleep 0.3 && xdotool keyup s");
-            }
-            return waitFor([&] { return simulatorSaid(sim, "streaming"); }, 5s);
-        },
-        60s))
+    pressKeys(window, "s");
+    ASSERT_TRUE(waitFor([&] { return simulatorSaid(sim, "streaming"); }, 60s))
         << readFile(app.stderrPath);
     ASSERT_TRUE(waitFor(
         [&] {

@@ -36,31 +36,6 @@ long cpuTicks(pid_t pid) {
     return utime + stime;
 }
 
-// The window's pixels as the screen shows them.
-std::string windowPixels(unsigned long window) {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        return {};
-    }
-    XWindowAttributes attributes;
-    std::string pixels;
-    if (XGetWindowAttributes(display, window, &attributes) != 0) {
-        XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height,
-                                  AllPlanes, ZPixmap);
-        if (image != nullptr) {
-            for (int y = 0; y < image->height; ++y) {
-                for (int x = 0; x < image->width; ++x) {
-                    const unsigned long p = XGetPixel(image, x, y) & 0xFFFFFF;
-                    pixels.append(reinterpret_cast<const char*>(&p), 3);
-                }
-            }
-            XDestroyImage(image);
-        }
-    }
-    XCloseDisplay(display);
-    return pixels;
-}
-
 // Lays a white window over the given area for a moment, as another program's window would.
 void coverAndUncover(const ScreenRect& area) {
     Display* display = XOpenDisplay(nullptr);
@@ -91,20 +66,6 @@ class IdleProgram : public ::testing::Test {
         killProcess(child);
         runCommand("rm -rf '" + folder + "'");
     }
-    // Waits until two looks a second apart show the same picture: the first frame is up.
-    std::string settledPixels() {
-        std::string before;
-        std::string now = windowPixels(window);
-        waitFor(
-            [&] {
-                before = now;
-                std::this_thread::sleep_for(1s);
-                now = windowPixels(window);
-                return !now.empty() && now == before;
-            },
-            30s);
-        return now;
-    }
     std::string folder;
     ChildProcess child;
     unsigned long window = 0;
@@ -112,7 +73,7 @@ class IdleProgram : public ::testing::Test {
 
 TEST_F(IdleProgram, WithTheLinkStoppedItUsesAlmostNoProcessorTime) {
     ASSERT_NE(window, 0u) << readFile(child.stderrPath);
-    settledPixels();
+    settledPixels(window, 30s);
     const long ticksPerSecond = sysconf(_SC_CLK_TCK);
     const long before = cpuTicks(child.pid);
     std::this_thread::sleep_for(3s);
@@ -125,7 +86,7 @@ TEST_F(IdleProgram, WithTheLinkStoppedItUsesAlmostNoProcessorTime) {
 
 TEST_F(IdleProgram, AnUncoveredWindowShowsItsFrameAgain) {
     ASSERT_NE(window, 0u) << readFile(child.stderrPath);
-    const std::string frame = settledPixels();
+    const std::string frame = settledPixels(window, 30s);
     ASSERT_FALSE(frame.empty());
     coverAndUncover(windowGeometry(window));
     EXPECT_TRUE(waitFor([&] { return windowPixels(window) == frame; }, 30s));
@@ -133,7 +94,7 @@ TEST_F(IdleProgram, AnUncoveredWindowShowsItsFrameAgain) {
 
 TEST_F(IdleProgram, KeysActAtOnceWhileNothingIsDrawn) {
     ASSERT_NE(window, 0u) << readFile(child.stderrPath);
-    settledPixels();
+    settledPixels(window, 30s);
     pressKeys(window, "Escape");
     EXPECT_EQ(waitProcess(child, 30s), 0) << readFile(child.stderrPath);
 }

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "dashboard/frame.h"
+#include "platform/message_box.h"
 #include "shell/app.h"
+#include "shell/virtual_keys.h"
 
 namespace {
 
@@ -57,9 +59,19 @@ TEST_F(RealWindow, CreationLeavesACompleteRecordWithZeroedKeysAndTheRequestedSiz
 TEST_F(RealWindow, KeysAreRecordedByVirtualKeyCodeExceptSystemKeys) {
     windowProc(window, key(SDL_KEYDOWN, SDLK_s));
     EXPECT_EQ(keys['S'], 1);
+    keysReadByFrame(window);
     windowProc(window, key(SDL_KEYDOWN, SDLK_s)); // auto-repeat sets it again
     EXPECT_EQ(keys['S'], 1);
+    keysReadByFrame(window);
+    keysReadByFrame(window);
+    EXPECT_EQ(keys['S'], 1); // held
     windowProc(window, key(SDL_KEYUP, SDLK_s));
+    EXPECT_EQ(keys['S'], 0);
+    // A tap that no frame has read yet: down until one has, even though its key-up came first.
+    windowProc(window, key(SDL_KEYDOWN, SDLK_s));
+    windowProc(window, key(SDL_KEYUP, SDLK_s));
+    EXPECT_EQ(keys['S'], 1);
+    keysReadByFrame(window);
     EXPECT_EQ(keys['S'], 0);
 
     windowProc(window, key(SDL_KEYDOWN, SDLK_ESCAPE));
@@ -106,15 +118,71 @@ TEST_F(RealWindow, TheToggleFlipsTheWishAndPostsAQuitForThisWindow) {
     EXPECT_TRUE(sawQuit);
 }
 
-TEST(VirtualKeys, CommonKeysMapToTheirWindowsCodes) {
-    EXPECT_EQ(virtualKeyOf(SDLK_a), 0x41);
-    EXPECT_EQ(virtualKeyOf(SDLK_z), 0x5A);
-    EXPECT_EQ(virtualKeyOf(SDLK_0), 0x30);
-    EXPECT_EQ(virtualKeyOf(SDLK_F12), 0x7B);
-    EXPECT_EQ(virtualKeyOf(SDLK_RETURN), 0x0D);
-    EXPECT_EQ(virtualKeyOf(SDLK_KP_0), 0x60);
-    EXPECT_EQ(virtualKeyOf(SDLK_KP_9), 0x69);
-    EXPECT_EQ(virtualKeyOf(SDLK_AUDIOPLAY), -1);
+int fullScreenBoxes = 0;
+void countBox(const char*) {
+    ++fullScreenBoxes;
+}
+
+// A mode the display has (here its own): the window comes up full screen, with no message.
+TEST(FullScreen, AModeTheDisplayHasGivesAFullScreenWindowWithoutAMessage) {
+    ASSERT_EQ(registerWindowClass(appInfo), 1);
+    SDL_DisplayMode desktop;
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
+    int32_t keys[256];
+    GlWindow window{};
+    window.keys = keys;
+    window.app = &appInfo;
+    window.title = "full screen";
+    window.width = desktop.w;
+    window.height = desktop.h;
+    window.bitsPerPixel = 32;
+    window.fullScreen = 1;
+    fullScreenBoxes = 0;
+    setErrorBoxHook(countBox);
+    ASSERT_EQ(createGlWindow(window), 1);
+    setErrorBoxHook(nullptr);
+    EXPECT_EQ(fullScreenBoxes, 0);
+    EXPECT_EQ(window.fullScreen, 1);
+    EXPECT_NE(SDL_GetWindowFlags(window.hwnd) & SDL_WINDOW_FULLSCREEN, 0u);
+    killGlWindow(window);
+    unregisterWindowClass(appInfo);
+}
+
+TEST(VirtualKeys, CommonKeysMapToTheirWindowsCodesAndLettersOfOtherScriptsByTheirPlace) {
+    const struct {
+        SDL_Keycode key;
+        SDL_Scancode place;
+        int code;
+    } cases[] = {
+        {SDLK_a, SDL_SCANCODE_A, 0x41},
+        {SDLK_z, SDL_SCANCODE_Z, 0x5A},
+        {SDLK_a, SDL_SCANCODE_Q, 0x41}, // French: the layout's Latin letter wins
+        {SDLK_m, SDL_SCANCODE_SEMICOLON, 0x4D},
+        {SDLK_COMMA, SDL_SCANCODE_M, 0xBC},
+        {0x44B, SDL_SCANCODE_S, 0x53},          // Cyrillic "ы": the key of S on a US keyboard
+        {0x444, SDL_SCANCODE_A, 0x41},          // Cyrillic "ф"
+        {0x3B6, SDL_SCANCODE_Z, 0x5A},          // Greek "ζ"
+        {0x436, SDL_SCANCODE_SEMICOLON, -1},    // Cyrillic "ж" is no letter key there
+        {SDLK_AMPERSAND, SDL_SCANCODE_1, 0x31}, // French 1 key
+        {0xE9, SDL_SCANCODE_2, 0x32},           // French "é" on the 2 key
+        {0xE7, SDL_SCANCODE_9, 0x39},           // French "ç" on the 9 key
+        {0xE0, SDL_SCANCODE_0, 0x30},           // French "à" on the 0 key
+        {SDLK_0, SDL_SCANCODE_0, 0x30},
+        {SDLK_7, SDL_SCANCODE_7, 0x37},
+        {SDLK_F1, SDL_SCANCODE_F1, 0x70},
+        {SDLK_F12, SDL_SCANCODE_F12, 0x7B},
+        {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0x1B},
+        {SDLK_RETURN, SDL_SCANCODE_RETURN, 0x0D},
+        {SDLK_KP_0, SDL_SCANCODE_KP_0, 0x60},
+        {SDLK_KP_9, SDL_SCANCODE_KP_9, 0x69},
+        {SDLK_AUDIOPLAY, SDL_SCANCODE_AUDIOPLAY, -1},
+    };
+    for (const auto& c : cases) {
+        SDL_Keysym key{};
+        key.sym = c.key;
+        key.scancode = c.place;
+        EXPECT_EQ(virtualKeyOf(key), c.code) << std::hex << c.key << " at " << std::dec << c.place;
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/prctl.h>
@@ -15,11 +16,55 @@
 #include <thread>
 #include <unistd.h>
 
+namespace {
+constexpr uid_t nobody = 65534;
+}
+
+bool becomeUnprivileged() {
+    if (geteuid() != 0) {
+        return true;
+    }
+    return setgroups(0, nullptr) == 0 && setgid(nobody) == 0 && setuid(nobody) == 0 &&
+           geteuid() != 0;
+}
+
+std::string runUnprivileged(const std::function<std::string()>& body) {
+    int channel[2];
+    if (pipe(channel) != 0) {
+        return "no pipe";
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        const std::string result = becomeUnprivileged() ? body() : "root could not be given up";
+        const bool told =
+            write(channel[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
+        _exit(told ? 0 : 1);
+    }
+    close(channel[1]);
+    std::string result;
+    char buffer[512];
+    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;) {
+        result.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(channel[0]);
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        return result + " (the unprivileged child failed: status " + std::to_string(status) + ")";
+    }
+    return result;
+}
+
 ChildProcess startProcess(const std::string& program, const std::vector<std::string>& args,
-                          const std::string& workDir) {
+                          const std::string& workDir, bool unprivileged) {
     ChildProcess child;
-    child.stdoutPath = workDir + "/stdout.txt";
-    child.stderrPath = workDir + "/stderr.txt";
+    const std::string name = program.substr(program.rfind('/') + 1);
+    child.stdoutPath = workDir + "/" + name + ".stdout.txt";
+    child.stderrPath = workDir + "/" + name + ".stderr.txt";
+    if (unprivileged && geteuid() == 0 && chown(workDir.c_str(), nobody, nobody) != 0) {
+        return child;
+    }
     const pid_t parent = getpid();
     child.pid = fork();
     if (child.pid == 0) {
@@ -37,6 +82,11 @@ ChildProcess startProcess(const std::string& program, const std::vector<std::str
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        // Changing the user clears the parent-death signal: set it again.
+        if (unprivileged && (!becomeUnprivileged() || prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 ||
+                             getppid() != parent)) {
+            _exit(125);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& a : args) {

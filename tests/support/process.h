@@ -21,9 +21,20 @@ struct ChildProcess {
 };
 
 // Starts program with args in workDir, in a process group of its own; standard output and error
-// go to files in workDir.
+// go to files in workDir named after the program (two programs can share a folder).
+// unprivileged: the child gives up root first (becomeUnprivileged), and workDir is handed to
+// that user.
 ChildProcess startProcess(const std::string& program, const std::vector<std::string>& args,
-                          const std::string& workDir);
+                          const std::string& workDir, bool unprivileged = false);
+
+// Users run the program, not root: root passes by device permissions and exclusive mode. In a
+// process running as root, gives up root for "nobody" (65534); does nothing for any other user.
+// False when root could not be given up.
+bool becomeUnprivileged();
+
+// Runs body in a child process that has given up root, and returns what body returned ("" for
+// success, else what went wrong), or what became of a child that did not get that far.
+std::string runUnprivileged(const std::function<std::string()>& body);
 
 // Waits up to timeout for the child to end. Returns its exit code (0..255), or -1 when it is
 // still running (it is then left running) or died of a signal.

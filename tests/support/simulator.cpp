@@ -12,13 +12,14 @@
 
 #include "platform/capture_folder.h"
 
-SimulatorRun startSimulator(const std::vector<std::string>& args, int comNumber) {
+SimulatorRun startSimulator(const std::vector<std::string>& args, int comNumber,
+                            bool unprivileged) {
     SimulatorRun run;
     run.comNumber = comNumber;
     run.folder = makeScratchFolder("kv-sim");
     std::vector<std::string> all = {"--com", std::to_string(comNumber)};
     all.insert(all.end(), args.begin(), args.end());
-    run.process = startProcess(KV_SIMULATOR_PATH, all, run.folder);
+    run.process = startProcess(KV_SIMULATOR_PATH, all, run.folder, unprivileged);
     const std::string link = run.folder + "/COM" + std::to_string(comNumber);
     const bool linked = waitFor(
         [&] {

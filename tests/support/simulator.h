@@ -20,8 +20,9 @@ struct SimulatorRun {
 };
 
 // Starts the simulator with args in a fresh scratch folder and waits (bounded) for its COMn link.
-// Fails the calling test (gtest) when the link does not appear.
-SimulatorRun startSimulator(const std::vector<std::string>& args, int comNumber = 1);
+// Fails the calling test (gtest) when the link does not appear. unprivileged: as startProcess.
+SimulatorRun startSimulator(const std::vector<std::string>& args, int comNumber = 1,
+                            bool unprivileged = false);
 
 // Ends the simulator (SIGTERM, then SIGKILL if it lingers) and removes its folder.
 void stopSimulator(SimulatorRun& run);

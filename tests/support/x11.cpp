@@ -4,16 +4,19 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <thread>
+
 #include "support/process.h"
 
 namespace {
 
-// A window listed a moment ago may be gone by the time it is asked about (the program under test
-// makes and drops windows of its own); the call then fails and says so, instead of the default
-// handler ending the test process.
+// A window listed a moment ago may be gone, or unmapped, by the time it is asked about (the
+// program under test makes and drops windows of its own); the call then fails and says so,
+// instead of the default handler ending the test process.
 XErrorHandler previousHandler = nullptr;
 int ignoreVanishedWindows(Display* display, XErrorEvent* error) {
-    if (error->error_code == BadWindow || previousHandler == nullptr) {
+    if (error->error_code == BadWindow || error->error_code == BadMatch ||
+        previousHandler == nullptr) {
         return 0;
     }
     return previousHandler(display, error);
@@ -124,12 +127,84 @@ ScreenRect windowGeometry(unsigned long window) {
     return rect;
 }
 
+ScreenRect outerGeometry(unsigned long window) {
+    ScreenRect rect;
+    DisplayHandle handle;
+    if (handle.display == nullptr) {
+        return rect;
+    }
+    // A window manager puts the window into a frame window of its own, made a child of the root.
+    Window outer = window;
+    for (;;) {
+        Window root, parent;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(handle.display, outer, &root, &parent, &children, &count) == 0) {
+            return rect;
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+        if (parent == root) {
+            break;
+        }
+        outer = parent;
+    }
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(handle.display, outer, &attributes) != 0) {
+        rect.x = attributes.x;
+        rect.y = attributes.y;
+        rect.width = attributes.width + 2 * attributes.border_width;
+        rect.height = attributes.height + 2 * attributes.border_width;
+    }
+    return rect;
+}
+
 void pressKeys(unsigned long window, const std::string& keys) {
-    // Each key is held a moment: the dashboard reads key states once per frame, so a press
-    // whose release arrives before the next frame is never seen.
+    // As on-screen keyboards, remote desktops and quick fingers type: each key's release follows
+    // its press at once, so both may arrive between two frames of the dashboard.
     const std::string id = std::to_string(window);
-    runCommand("xdotool windowfocus --sync " + id + " >/dev/null 2>&1; for k in " + keys +
-               "; do xdotool keydown $k; sleep 0.3; xdotool keyup $k; done");
+    runCommand("xdotool windowfocus --sync " + id + " >/dev/null 2>&1; xdotool key --delay 0 " +
+               keys);
+}
+
+std::string windowPixels(unsigned long window) {
+    DisplayHandle handle;
+    std::string pixels;
+    XWindowAttributes attributes;
+    if (handle.display == nullptr ||
+        XGetWindowAttributes(handle.display, window, &attributes) == 0) {
+        return pixels;
+    }
+    XImage* image = XGetImage(handle.display, window, 0, 0, attributes.width, attributes.height,
+                              AllPlanes, ZPixmap);
+    if (image != nullptr) {
+        for (int y = 0; y < image->height; ++y) {
+            for (int x = 0; x < image->width; ++x) {
+                const unsigned long p = XGetPixel(image, x, y) & 0xFFFFFF;
+                pixels.append(reinterpret_cast<const char*>(&p), 3);
+            }
+        }
+        XDestroyImage(image);
+    }
+    return pixels;
+}
+
+std::string settledPixels(unsigned long window, std::chrono::milliseconds timeout) {
+    std::string before;
+    std::string now = windowPixels(window);
+    waitFor(
+        [&] {
+            before = now;
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            now = windowPixels(window);
+            // A window whose first frame is not up yet shows one colour all over.
+            const bool drawn =
+                now.size() > 3 && now.find_first_not_of(now.substr(0, 3)) != std::string::npos;
+            return drawn && now == before;
+        },
+        timeout);
+    return now;
 }
 
 void askToClose(unsigned long window) {

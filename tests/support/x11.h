@@ -23,8 +23,18 @@ bool waitForNoWindow(const std::string& title, std::chrono::milliseconds timeout
 
 ScreenRect windowGeometry(unsigned long window);
 
-// Focuses the window and types the keys (xdotool key names, e.g. "Escape", "F1", "s").
+// The window with whatever frame a window manager gave it, in root coordinates: its outer size.
+ScreenRect outerGeometry(unsigned long window);
+
+// Focuses the window and types the keys (xdotool key names, e.g. "Escape", "F1", "s"), each
+// released the instant it is pressed.
 void pressKeys(unsigned long window, const std::string& keys);
+
+// The window's pixels as the screen shows them, three bytes each, row by row; "" when it is gone.
+std::string windowPixels(unsigned long window);
+
+// The window's pixels once two looks a second apart show the same drawn picture (its frame is up).
+std::string settledPixels(unsigned long window, std::chrono::milliseconds timeout);
 
 // Sends WM_DELETE_WINDOW, which is what a window manager does when the close box is clicked.
 void askToClose(unsigned long window);
