@@ -7,17 +7,13 @@ double refreshPeriodUs(int refreshRate) {
     return 1e6 / (refreshRate > 0 ? refreshRate : 60);
 }
 
-bool swapsKeepPace(const double* intervalsUs, int count, double periodUs) {
+bool swapsKeepPace(const double (&intervalsUs)[pacingSamples], double periodUs) {
     double sorted[pacingSamples];
-    const int n = std::min(count, pacingSamples);
-    if (n == 0) {
-        return true;
-    }
-    std::copy(intervalsUs, intervalsUs + n, sorted);
-    std::nth_element(sorted, sorted + n / 2, sorted + n);
+    std::copy(intervalsUs, intervalsUs + pacingSamples, sorted);
+    std::nth_element(sorted, sorted + pacingSamples / 2, sorted + pacingSamples);
     // Three quarters of a period leaves room for a display that refreshes a little faster than
     // it reports; a swap that does not wait returns in a fraction of that.
-    return sorted[n / 2] >= 0.75 * periodUs;
+    return sorted[pacingSamples / 2] >= 0.75 * periodUs;
 }
 
 double nextFrameDue(double dueUs, double startUs, double periodUs) {
@@ -36,8 +32,7 @@ void noteFrame(FramePacing& pacing, double startUs, double swapEndUs, bool busy)
         if (pacing.lastSwapUs >= 0.0) {
             pacing.intervalsUs[pacing.intervalCount++] = swapEndUs - pacing.lastSwapUs;
             if (pacing.intervalCount == pacingSamples) {
-                pacing.swapsWait =
-                    swapsKeepPace(pacing.intervalsUs, pacingSamples, pacing.periodUs);
+                pacing.swapsWait = swapsKeepPace(pacing.intervalsUs, pacing.periodUs);
                 pacing.intervalCount = 0;
             }
         }
@@ -51,7 +46,7 @@ void noteFrame(FramePacing& pacing, double startUs, double swapEndUs, bool busy)
 }
 
 int msUntilDue(const FramePacing& pacing, double nowUs) {
-    if (pacing.dueUs < 0.0 || pacing.dueUs <= nowUs) {
+    if (pacing.dueUs <= nowUs) { // also when none is set
         return 0;
     }
     return static_cast<int>(std::ceil((pacing.dueUs - nowUs) / 1000.0));

@@ -25,7 +25,7 @@ struct FramePacing {
 double refreshPeriodUs(int refreshRate);
 
 // True unless the median of the swap-to-swap intervals is well below one refresh period.
-bool swapsKeepPace(const double* intervalsUs, int count, double periodUs);
+bool swapsKeepPace(const double (&intervalsUs)[pacingSamples], double periodUs);
 
 // When the frame after one that started at startUs may start: one period after the previous due
 // time, which keeps the rate exact whatever the wake-up jitter; a frame that started a whole

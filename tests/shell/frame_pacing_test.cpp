@@ -13,6 +13,7 @@ struct Screen {
     int reportedHz;  // what the display mode says; 0 when it says nothing
     double actualHz; // when the swap waits: the refresh it waits for; 0 when it returns at once
     bool presented;  // false while minimised: nothing is swapped
+    int queued = 0;  // swaps that return at once before they wait (a driver's frame queue)
 };
 
 struct Played {
@@ -35,7 +36,7 @@ Played play(const Screen& display, double workUs, double slowUs = 0, int slowFro
         now += f >= slowFrom && f < slowTo ? slowUs : workUs;
         double swapEnd = -1;
         if (display.presented) {
-            if (display.actualHz > 0) {
+            if (display.actualHz > 0 && f >= display.queued) {
                 const double refresh = 1e6 / display.actualHz;
                 now = std::ceil(now / refresh) * refresh;
             }
@@ -62,7 +63,9 @@ TEST(FramePacing, StreamingFramesFollowTheDisplaysRefreshWhateverTheSwapDoes) {
         {"swap returns at once, rate unknown", {0, 0, true}, 3000, 60},
         {"swap returns at once, 75 Hz", {75, 0, true}, 500, 75},
         {"swap waits, 60 Hz", {60, 60, true}, 3000, 60},
-        {"swap waits for a refresh a little slower than reported", {60, 59.94, true}, 3000, 59.94},
+        // Refresh rates come in whole hertz: 59.94 Hz may be reported as 59.
+        {"swap waits, 59.94 Hz reported as 59", {59, 59.94, true}, 3000, 59.94},
+        {"swap waits once the driver has queued two frames", {59, 59.94, true, 2}, 3000, 59.94},
         {"swap waits, 144 Hz", {144, 144, true}, 3000, 144},
         {"swap waits, 60 Hz, drawing slower than a refresh", {60, 60, true}, 20000, 30},
         {"swap returns at once, drawing slower than a refresh", {60, 0, true}, 25000, 40},
@@ -74,6 +77,44 @@ TEST(FramePacing, StreamingFramesFollowTheDisplaysRefreshWhateverTheSwapDoes) {
         EXPECT_NEAR(run.framesPerSecond, c.expectedHz, c.expectedHz * 0.005) << c.what;
         // Waking a millisecond late shortens the next wait; nothing makes two frames closer.
         EXPECT_GT(run.shortestUs, std::min(1e6 / c.expectedHz, c.workUs) - 1001) << c.what;
+    }
+}
+
+TEST(FramePacing, SwapsThatReturnWithinThreeQuartersOfARefreshMostOfTheTimeDoNotWait) {
+    struct Case {
+        const char* what;
+        double intervalsMs[pacingSamples];
+        bool keepPace;
+    };
+    const Case cases[] = {
+        {"every swap a refresh apart",
+         {16.7, 16.6, 16.7, 16.7, 16.6, 16.7, 16.7, 16.6, 16.7, 16.7, 16.6, 16.7, 16.7, 16.6, 16.7},
+         true},
+        {"every swap at once",
+         {2.1, 2.0, 2.2, 2.1, 2.0, 2.1, 2.3, 2.0, 2.1, 2.0, 2.2, 2.1, 2.0, 2.1, 2.2},
+         false},
+        {"two queued frames, then waits",
+         {0.2, 0.3, 16.7, 16.7, 16.6, 16.7, 16.7, 16.6, 16.7, 16.7, 16.6, 16.7, 16.7, 16.6, 16.7},
+         true},
+        {"quick swaps, some stalled by a busy machine",
+         {2.0, 900, 2.1, 2.0, 1500, 2.2, 40, 2.0, 2.1, 33, 2.0, 2.1, 250, 2.0, 70},
+         false},
+        {"waiting swaps, seven of them quick",
+         {16.7, 1.0, 16.6, 1.1, 16.7, 1.0, 16.7, 1.2, 16.7, 1.0, 16.6, 1.1, 16.7, 16.7, 1.0},
+         true},
+        {"a display refreshing at 75 Hz while it reports 60",
+         {13.3, 13.4, 13.3, 13.4, 13.3, 13.3, 13.4, 13.3, 13.3, 13.4, 13.3, 13.3, 13.4, 13.3, 13.3},
+         true},
+        {"drawing slower than a refresh",
+         {25, 26, 25, 24, 25, 27, 25, 25, 26, 25, 24, 25, 25, 26, 25},
+         true},
+    };
+    for (const Case& c : cases) {
+        double intervalsUs[pacingSamples];
+        for (int i = 0; i < pacingSamples; ++i) {
+            intervalsUs[i] = c.intervalsMs[i] * 1000;
+        }
+        EXPECT_EQ(swapsKeepPace(intervalsUs, refreshPeriodUs(60)), c.keepPace) << c.what;
     }
 }
 
