@@ -12,7 +12,8 @@
 # Several programs are measured in turn, round after round, so that they share the machine's
 # load; each line of output is one run, then the medians per program:
 #   tools/with-xvfb.sh bench/running-cpu.sh [-n ROUNDS] [program...]
-# (default: 3 rounds of build/default/kestroview). Needs an X display, xdotool and perl.
+# (default: 3 rounds of build/default/kestroview). Needs an X display, xdotool, ImageMagick's
+# import and perl.
 set -euo pipefail
 
 rounds=3
@@ -70,8 +71,15 @@ measure() {
         exec "$1" nosetup >out.txt 2>err.txt) &
     pid=$!
     local window=""
-    findWindow() { window=$(xdotool search --pid "$pid" --name 'KestroView 0.4' 2>/dev/null | head -n1); [ -n "$window" ]; }
+    findWindow() {
+        window=$(xdotool search --pid "$pid" --name 'KestroView 0.4' 2>/dev/null | head -n1)
+        [ -n "$window" ]
+    }
     waitUntil 30 findWindow || { echo "no window" >&2; cat "$folder/err.txt" >&2; return 1; }
+    # S only once the first frame is up: keys that arrive while the program is still starting
+    # are not seen.
+    drawn() { [ "$(import -window "$window" -format '%[max]' info: 2>/dev/null)" != 0 ]; }
+    waitUntil 30 drawn || { echo "no frame" >&2; return 1; }
     xdotool windowfocus --sync "$window" keydown s sleep 0.3 keyup s
     waitUntil 30 grep -qx streaming "$folder/sim.txt" || {
         echo "the link did not start" >&2
@@ -87,20 +95,26 @@ measure() {
     local sent
     sent=$(wc -l <"$folder/sent.txt")
     sleep 0.5
-    log=$(readlink /proc/"$pid"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 || true)
+    log=$(readlink /proc/"$pid"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 ||
+        true)
     local lost=$sent
     if [ -n "$log" ]; then
         # The first `sent` lines against the log's: lost = those after the first that differs.
-        lost=$(head -n "$sent" "$folder/sent.txt" | awk 'FILENAME == ARGV[1] { log_[FNR] = $0; next }
-            FNR == same + 1 && log_[FNR] == $0 { same = FNR } END { print FNR - same }' "$log" -)
+        lost=$(head -n "$sent" "$folder/sent.txt" |
+            awk 'FILENAME == ARGV[1] { log_[FNR] = $0; next }
+                 FNR == same + 1 && log_[FNR] == $0 { same = FNR } END { print FNR - same }' "$log" -)
     fi
-    result=$(awk -v dt=$((t1 - t0)) -v df=$((f1 - f0)) -v ns=$((n1 - n0)) -v hz="$hz" -v lost="$lost" \
-        'BEGIN { s = ns / 1e9; fps = df / s;
-                 printf "%.1f %.1f %.1f %d\n", 100 * dt / hz / s, fps, (fps > 0 ? 600 / fps : 0), lost }')
+    result=$(awk -v dt=$((t1 - t0)) -v df=$((f1 - f0)) -v ns=$((n1 - n0)) -v hz="$hz" \
+        -v lost="$lost" 'BEGIN { s = ns / 1e9; fps = df / s;
+                 printf "%.1f %.1f %.1f %d\n", 100 * dt / hz / s, fps, (fps > 0 ? 600 / fps : 0),
+                        lost }')
     cleanup
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() {
+    sort -g | awk '{ v[NR] = $1 }
+        END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
 
 results=$(mktemp)
 trap 'cleanup; rm -f "$results"' EXIT
@@ -110,14 +124,16 @@ for round in $(seq 1 "$rounds"); do
         measure "${programs[$i]}"
         echo "$i $result" >>"$results"
         read -r cpu fps span lost <<<"$result"
-        printf 'round %d, %s: %s %% of one core, %s frames/s, ring span %s s, %s lines lost\n' \
+        printf 'round %d, %s: %s %% of one core, %s frames/s, ring span %s s, %s lines lost' \
             "$round" "${programs[$i]}" "$cpu" "$fps" "$span" "$lost"
+        echo " (load average $(cut -d' ' -f1 /proc/loadavg))"
     done
 done
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 for i in "${!programs[@]}"; do
     col() { awk -v i="$i" -v c="$1" '$1 == i { print $c }' "$results" | median; }
-    printf 'median of %d, %s: %s %% of one core, %s frames/s, ring span %s s, %s lines lost at most\n' \
+    printf 'median of %d, %s: %s %% of one core, %s frames/s, ring span %s s, %s lines lost at most' \
         "$rounds" "${programs[$i]}" "$(col 2)" "$(col 3)" "$(col 4)" \
         "$(awk -v i="$i" '$1 == i && $5 > m { m = $5 } END { print m + 0 }' "$results")"
+    echo
 done
