@@ -9,6 +9,7 @@
 #include "link/polling.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "shell/frame_pacing.h"
 #include "shell/settings.h"
 #include "shell/setup_dialog.h"
 
@@ -38,16 +39,27 @@ bool asksForRedraw(const SDL_Event& event) {
     return event.type == SDL_WINDOWEVENT || event.type == SDL_KEYDOWN || event.type == SDL_KEYUP;
 }
 
+// The next event, waiting for one while the next frame is not yet due.
+bool nextEvent(const FramePacing& pacing, SDL_Event& event) {
+    const int waitMs = msUntilDue(pacing, pacingClockUs());
+    return (waitMs > 0 ? SDL_WaitEventTimeout(&event, waitMs) : SDL_PollEvent(&event)) != 0;
+}
+
 // Events are dispatched before any turn runs; a turn runs only when none is pending. Every turn
 // acts on the keys and polls the link; an idle turn draws (and swaps) only when the frame
 // would differ from the one on screen, or the window asked for it, so an idle dashboard costs
-// next to nothing while still answering every key and window event at once.
+// next to nothing while still answering every key and window event at once. While the link
+// streams, a turn waits (answering events) until the display's next refresh when the swap does
+// not wait for it; the wait comes before the link is read, so what a frame shows is as fresh as
+// with vertical sync.
 void runMessageLoop(GlWindow& window) {
     bool redraw = true;
     bool wasBusy = false;
+    FramePacing pacing;
+    pacing.periodUs = refreshPeriodUs(windowRefreshRate(window.hwnd));
     for (;;) {
         SDL_Event event;
-        if (SDL_PollEvent(&event) != 0) {
+        if (nextEvent(pacing, event)) {
             if (isQuitFor(window, event)) {
                 return;
             }
@@ -55,17 +67,24 @@ void runMessageLoop(GlWindow& window) {
                 redraw = redraw || asksForRedraw(event);
                 windowProc(window, event);
             }
+            if (event.type == SDL_WINDOWEVENT) { // moved to another display, perhaps
+                pacing.periodUs = refreshPeriodUs(windowRefreshRate(window.hwnd));
+            }
             continue;
         }
+        const double startUs = pacingClockUs();
         const uint32_t now = tickCount();
         const bool busy = updateLink(now - window.lastTick);
         keysReadByFrame(window);
         window.lastTick = now;
+        double swapEndUs = -1.0;
         if (window.visible != 0 && (busy || wasBusy || redraw || dashboardChangedSinceDrawn())) {
             drawDashboard();
             SDL_GL_SwapWindow(window.hdc);
+            swapEndUs = pacingClockUs();
             redraw = false;
         }
+        noteFrame(pacing, startUs, swapEndUs, busy);
         wasBusy = busy;
         if (!busy) {
             sleepMs(10);
