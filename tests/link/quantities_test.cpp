@@ -103,11 +103,22 @@ TEST_F(Quantities, KindsGiveTheirCalibratedValues) {
     }
 }
 
-TEST_F(Quantities, InstantaneousEnergyPerDistanceIsZeroWithoutForwardSpeed) {
+TEST_F(Quantities, InstantaneousEnergyPerDistanceNeedsForwardSpeed) {
+    const struct {
+        float rpm;
+        float rpmToSpeed;
+        double expected;
+    } cases[] = {
+        {0, 0.0124f, 0.0},
+        {-5, 0.0124f, 0.0},
+        // 119.265625 x float32(163.742139053) / float32(100 x 1e-6): any speed above 0 counts
+        {1, 1e-6f, 195288093.64846864},
+    };
     rawLine(drive);
-    for (float rpm : {0.0f, -5.0f}) {
-        telemetry.rawChannels[1] = rpm;
-        EXPECT_EQ(quantityByKind(12), 0.0) << rpm;
+    for (const auto& c : cases) {
+        telemetry.rawChannels[1] = c.rpm;
+        settings.rpmToSpeed = c.rpmToSpeed;
+        EXPECT_DOUBLE_EQ(quantityByKind(12), c.expected) << c.rpm << " x " << c.rpmToSpeed;
     }
 }
 

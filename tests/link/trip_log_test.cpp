@@ -148,6 +148,7 @@ TEST_F(TripLog, TheHeaderNamesTheUnitsAndARowHoldsTheLinesValuesAndTheTotals) {
         settings.temperatureUnit = c.temperatureUnit;
         settings.distanceUnit = c.distanceUnit;
         const std::string name = folder + "/trip" + std::to_string(++file) + ".csv";
+        const int descriptors = openDescriptorCount();
         openTripLog(name.c_str(), 4000);
         const std::string header =
             std::string("ms,throttle_pct,motor_rpm,duty_cycle_pct,controller_temp_") +
@@ -175,6 +176,7 @@ TEST_F(TripLog, TheHeaderNamesTheUnitsAndARowHoldsTheLinesValuesAndTheTotals) {
             << "flushed with every row";
         closeTripLog();
         EXPECT_EQ(tripLog, nullptr);
+        EXPECT_EQ(openDescriptorCount(), descriptors);
         writeTripRow(4010); // no log open: nothing anywhere
         std::remove(name.c_str());
     }

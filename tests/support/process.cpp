@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -124,4 +125,17 @@ ScratchFolder::~ScratchFolder() {
     if (!path.empty()) {
         runCommand("rm -rf '" + path + "'");
     }
+}
+
+int openDescriptorCount() {
+    DIR* folder = opendir("/proc/self/fd");
+    if (folder == nullptr) {
+        return -1;
+    }
+    int count = 0;
+    while (readdir(folder) != nullptr) {
+        ++count;
+    }
+    closedir(folder);
+    return count;
 }
