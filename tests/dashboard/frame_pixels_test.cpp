@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "dashboard/battery_fit.h"
+#include "dashboard/battery_model.h"
+#include "dashboard/dial.h"
+#include "dashboard/status_panel.h"
 #include "frame_render.h"
 
 namespace {
@@ -141,63 +144,88 @@ TEST_F(FrameTest, NoNeedleWhileTheLinkIsStoppedAndTheHintInTheMiddle) {
     EXPECT_EQ(mismatched, 0);
 }
 
-TEST_F(FrameTest, StatusPanelRightAfterStart) {
-    const Image image = frame([] {}, [] {});
-    const CellMap panel = cell(8);
+// Every line of the panel in each of its texts and colours, the figures a hair below where their
+// second decimal turns (so a conversion factor off by a thousandth shows), and no warning line
+// unless warned.
+TEST_F(FrameTest, StatusPanelLinesInTheirColoursAndTheTripsFigures) {
     struct Line {
         float y;
         const char* text;
         const float* colour;
     };
-    const Line lines[] = {
-        {820, "Battery: 0.00 A.hrs used", white},
-        {730, "               0.00 kW.hrs used", white},
-        {640, "Stopped", red},
-        {550, "Not Shifting", green},
-        {460, "Main Contactor OFF", red},
-        {370, "Motor Contactors OFF", red},
-        {280, "No drive", white},
-        {190, "Motors uncoupled", red},
+    const struct Case {
+        const char* what;
+        void (*feed)();
+        std::vector<Line> lines;
+    } cases[] = {
+        {"right after start",
+         [] {},
+         {{820, "Battery: 0.00 A.hrs used", white},
+          {730, "               0.00 kW.hrs used", white},
+          {640, "Stopped", red},
+          {550, "Not Shifting", green},
+          {460, "Main Contactor OFF", red},
+          {370, "Motor Contactors OFF", red},
+          {280, "No drive", white},
+          {190, "Motors uncoupled", red}}},
+        {"reverse before forward, parallel before series, and the warning",
+         [] { telemetry.statusFlags = StatusFlags{0, 0, 0, 0, 1, 1, 1, 1, 1}; },
+         {{640, "Moving", green},
+          {280, "Reverse", red},
+          {190, "Motors Parallel", green},
+          {100, "Main Contactor: Voltage Drop Warning", red}}},
+        {"shifting with both contactors on, forward in series, after a drive",
+         [] {
+             telemetry.statusFlags = StatusFlags{0, 1, 1, 1, 0, 1, 0, 1, 0};
+             tripTotals.chargeAmpMs = 4481640;    // 1.2449 A.h
+             tripTotals.energyWattMs = 521640000; // 0.1449 kW.h
+         },
+         {{820, "Battery: 1.24 A.hrs used", white},
+          {730, "               0.14 kW.hrs used", white},
+          {640, "Moving", green},
+          {550, "Shifting", red},
+          {460, "Main Contactor ON", green},
+          {370, "Motor Contactors ON", green},
+          {280, "Forward", green},
+          {190, "Motors Series", white}}},
     };
-    for (const Line& line : lines) {
-        const Image text =
-            drawTextAlone(gl, panel.r, line.colour, smallFont, false, 50, line.y, line.text);
-        EXPECT_EQ(differencesInBand(image, text, panel, 0, 999, line.y - 12, line.y + 42), 0)
-            << line.text;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Image image = frame([] {}, c.feed);
+        const CellMap panel = cell(8);
+        bool warned = false;
+        for (const Line& line : c.lines) {
+            const Image text =
+                drawTextAlone(gl, panel.r, line.colour, smallFont, false, 50, line.y, line.text);
+            EXPECT_EQ(differencesInBand(image, text, panel, 0, 999, line.y - 12, line.y + 42), 0)
+                << line.text;
+            warned = warned || line.y == 100;
+        }
+        if (!warned) {
+            EXPECT_EQ(countPixels(
+                          image, panel, [](double, double v) { return v > 85 && v < 142; },
+                          [](Rgb8 colour) { return !isDark(colour); }),
+                      0)
+                << "no warning line";
+        }
     }
-    EXPECT_EQ(countPixels(
-                  image, panel, [](double, double v) { return v > 85 && v < 142; },
-                  [](Rgb8 c) { return !isDark(c); }),
-              0)
-        << "no warning line";
 }
 
-TEST_F(FrameTest, StatusPanelPrefersReverseAndParallel) {
-    const Image image = frame([] {},
+// The latest line and the frame time over the bottom of the status panel, in white.
+TEST_F(FrameTest, DebugOverlayShowsTheLatestLineAndTheFrameRate) {
+    const Image image = frame([] { debugMode = 1; },
                               [] {
-                                  StatusFlags& f = telemetry.statusFlags;
-                                  f = StatusFlags{};
-                                  f.reverse = f.forward = f.motorsParallel = f.motorsSeries = 1;
-                                  f.voltageDropWarning = 1;
+                                  linkRunning = true;
+                                  telemetry.statusFlags = StatusFlags{0, 0, 1, 1, 0, 1, 0, 0, 0};
+                                  driveLine("47 1f 30 32 7f 44 40 2a 0 OMF");
+                                  tripTotals.lastFrameMs = 16;
                               });
     const CellMap panel = cell(8);
-    struct Line {
-        float y;
-        const char* text;
-        const float* colour;
-    };
-    const Line lines[] = {
-        {640, "Moving", green},
-        {280, "Reverse", red},
-        {190, "Motors Parallel", green},
-        {100, "Main Contactor: Voltage Drop Warning", red},
-    };
-    for (const Line& line : lines) {
-        const Image text =
-            drawTextAlone(gl, panel.r, line.colour, smallFont, false, 50, line.y, line.text);
-        EXPECT_EQ(differencesInBand(image, text, panel, 0, 999, line.y - 12, line.y + 42), 0)
-            << line.text;
-    }
+    const Image line = drawTextAlone(gl, panel.r, white, smallFont, false, 50, 100,
+                                     "47 1f 30 32 7f 44 40 2a 0 OMF");
+    EXPECT_EQ(differencesInBand(image, line, panel, 0, 999, 92, 142), 0); // clear of "(" below
+    const Image rate = drawTextAlone(gl, panel.r, white, smallFont, false, 50, 50, "16 (62.5 fps)");
+    EXPECT_EQ(differencesInBand(image, rate, panel, 0, 999, 38, 85), 0);
 }
 
 // The battery model in slot 0 (cell 0): samples on V = 120 - 0.05 x I.
@@ -205,15 +233,17 @@ void batteryInFirstCell() {
     settings.gaugeSlots[0] = BatteryModel;
 }
 
+void samplesOnTheLine() {
+    const double amps[] = {50, 100, 150, 200, 250};
+    for (int i = 0; i < 5; ++i) {
+        tripTotals.currentSamples[i] = amps[i];
+        tripTotals.voltageSamples[i] = 120.0 - 0.05 * amps[i];
+    }
+    tripTotals.sampleIndex = 5;
+}
+
 TEST_F(FrameTest, BatteryModelFitsItsLineAndPrintsTheFigures) {
-    const Image image = frame(batteryInFirstCell, [] {
-        const double amps[] = {50, 100, 150, 200, 250};
-        for (int i = 0; i < 5; ++i) {
-            tripTotals.currentSamples[i] = amps[i];
-            tripTotals.voltageSamples[i] = 120.0 - 0.05 * amps[i];
-        }
-        tripTotals.sampleIndex = 5;
-    });
+    const Image image = frame(batteryInFirstCell, samplesOnTheLine);
     const CellMap plot = cell(0);
     double voc = 0;
     double slope = 0;
@@ -248,6 +278,37 @@ TEST_F(FrameTest, BatteryModelWithOneSampleHasNoLineAndNoFigures) {
                   image, plot, [](double u, double v) { return std::hypot(u - 500, v - 340) < 15; },
                   isWhite),
               2);
+}
+
+// Each cell's drawing leaves the matrix stack and the matrix as it found them.
+TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFound) {
+    frame(batteryInFirstCell, samplesOnTheLine);
+    linkRunning = true;
+    const struct {
+        const char* what;
+        void (*draw)();
+    } drawings[] = {
+        {"status panel", drawStatusPanel},
+        {"battery model", drawBatteryModel},
+        {"throttle dial", [] { drawDial(Throttle); }},
+        {"speed dial", [] { drawDial(Speed); }},
+        {"W.h dial", [] { drawDial(WhPerDistance); }},
+    };
+    for (const auto& d : drawings) {
+        useDashboardCell(0, 0, 200, 200);
+        glTranslatef(3, 4, 0);
+        GLint depth = 0;
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+        d.draw();
+        GLint after = 0;
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &after);
+        EXPECT_EQ(after, depth) << d.what;
+        GLfloat matrix[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
+        EXPECT_EQ(matrix[12], 3.0f) << d.what;
+        EXPECT_EQ(matrix[13], 4.0f) << d.what;
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << d.what;
+    }
 }
 
 TEST(BatteryFit, LeastSquaresFigures) {
