@@ -38,6 +38,7 @@ bool sameBytes(const Settings& a, const Settings& b) {
 TEST(SetupControls, DefaultsShowAsThePersonExpects) {
     SetupControls c = setupControlsFrom(defaultSettings());
     EXPECT_EQ(c.comList.selected, 0); // COM1
+    EXPECT_TRUE(c.comList.enabled);
     EXPECT_EQ(c.modelRadio, idModelK1K);
     EXPECT_EQ(c.temperatureRadio, idCelcius);
     EXPECT_EQ(c.distanceRadio, idKilometres);
@@ -58,7 +59,11 @@ TEST(SetupControls, DefaultsShowAsThePersonExpects) {
         EXPECT_STREQ(findEdit(c, e.id)->text, e.text) << e.id;
         EXPECT_TRUE(findEdit(c, e.id)->digitsOnly) << e.id;
     }
+    EXPECT_EQ(findEdit(c, 1023), &c.rpmEdit);
     EXPECT_FALSE(c.rpmEdit.digitsOnly);
+    EXPECT_EQ(findEdit(c, 1005), nullptr);
+    EXPECT_EQ(findList(c, 1005), nullptr);
+    EXPECT_EQ(findLabel(c, 1005), nullptr);
 
     EXPECT_STREQ(findLabel(c, idMultiplierLabel)->text, "Motor RPM -> km/h multiplier");
     EXPECT_STREQ(findLabel(c, idSpeedLabel)->text, "km/h");
@@ -74,6 +79,16 @@ TEST(SetupControls, DefaultsShowAsThePersonExpects) {
         EXPECT_STREQ(gaugeKindTable[list.selected].name, kinds[i]) << list.id;
         const bool fourthColumn = list.id == 1043 || list.id == 1047 || list.id == 1050;
         EXPECT_EQ(list.enabled, !fourthColumn) << list.id;
+    }
+}
+
+TEST(SetupControls, AComPortOutsideTheListShowsNoSelection) {
+    for (int32_t comPort : {0, 11, -3}) {
+        Settings loaded = defaultSettings();
+        loaded.comPort = comPort;
+        const SetupControls c = setupControlsFrom(loaded);
+        EXPECT_EQ(c.comList.selected, -1) << comPort;
+        EXPECT_STREQ(c.comDevice.text, "") << comPort;
     }
 }
 
@@ -326,12 +341,17 @@ TEST(SetupControls, ComDeviceNamesWhatThePortOpens) {
     ASSERT_NE(device, nullptr);
     std::fclose(device);
     ASSERT_EQ(symlink("d", "COM1"), 0);
+    device = std::fopen("COM2", "w"); // a device of that name, not a link
+    ASSERT_NE(device, nullptr);
+    std::fclose(device);
 
     char text[128];
     EXPECT_TRUE(describeComDevice(3, text, sizeof text));
     EXPECT_STREQ(text, "COM3 -> /dev/null");
     EXPECT_TRUE(describeComDevice(1, text, sizeof text));
     EXPECT_STREQ(text, "COM1 -> d");
+    EXPECT_TRUE(describeComDevice(2, text, sizeof text));
+    EXPECT_STREQ(text, "COM2");
     EXPECT_FALSE(describeComDevice(0, text, sizeof text));
     EXPECT_STREQ(text, "no device for COM0");
 
@@ -349,6 +369,7 @@ TEST(SetupControls, ComDeviceNamesWhatThePortOpens) {
 
     unlink("COM3");
     unlink("COM1");
+    unlink("COM2");
     unlink("d");
     EXPECT_EQ(chdir(previous), 0);
     std::free(previous);
