@@ -84,11 +84,28 @@ TEST(CellLayout, DefaultSlotsReadInTheirOrder) {
 }
 
 TEST(GaugeKindTable, OffersEveryKindButTheSecondNeedle) {
-    EXPECT_EQ(gaugeKindRow(WhPerDistanceNow), -1);
-    EXPECT_EQ(gaugeKindRow(BatteryModel), 12);
-    EXPECT_STREQ(gaugeKindTable[12].name, "Volts/Amps (experimental)");
-    EXPECT_EQ(gaugeKindRow(Speed), 2);
-    EXPECT_EQ(gaugeKindRow(14), -1);
+    const char* names[13] = {"Throttle",
+                             "RPM",
+                             "Speed",
+                             "Duty Cycle",
+                             "Controller Temp",
+                             "Motor Voltage",
+                             "Motor Current",
+                             "Motor Current Limit",
+                             "Battery Voltage",
+                             "Battery Current",
+                             "Battery Power",
+                             "Whr/Distance",
+                             "Volts/Amps (experimental)"};
+    const int32_t ids[13] = {0, 1, 8, 2, 3, 4, 5, 6, 7, 9, 10, 11, 13};
+    for (int row = 0; row < 13; ++row) {
+        EXPECT_EQ(gaugeKindTable[row].id, ids[row]) << row;
+        EXPECT_STREQ(gaugeKindTable[row].name, names[row]) << row;
+        EXPECT_EQ(gaugeKindRow(ids[row]), row) << ids[row];
+    }
+    for (int32_t id : {12, 14, -1}) {
+        EXPECT_EQ(gaugeKindRow(id), -1) << id;
+    }
 }
 
 TEST_F(GaugeSettings, RangesComeFromTheSettingsInEitherUnit) {
@@ -101,13 +118,30 @@ TEST_F(GaugeSettings, RangesComeFromTheSettingsInEitherUnit) {
         settings.motorAmpsMax = 700;
         settings.whPerDistanceMin = 10;
         settings.whPerDistanceMax = 250;
+        settings.batteryVoltsMin = 90;
+        settings.batteryVoltsMax = 140;
+        settings.batteryAmpsMin = -50;
+        settings.batteryAmpsMax = 450;
+        settings.batteryKwMin = 2;
+        settings.batteryKwMax = 60;
+        settings.motorVoltsMin = 3;
+        settings.motorVoltsMax = 144;
         applyGaugeSettings();
         SCOPED_TRACE("distanceUnit " + std::to_string(distanceUnit));
         EXPECT_EQ(gaugeDefs[Speed].minValue, 5.0f);
         EXPECT_EQ(gaugeDefs[Speed].maxValue, 95.0f);
         EXPECT_EQ(gaugeDefs[MotorCurrentLimit].minValue, -100.0f);
         EXPECT_EQ(gaugeDefs[MotorCurrentLimit].maxValue, 700.0f);
+        EXPECT_EQ(gaugeDefs[MotorCurrent].minValue, -100.0f);
         EXPECT_EQ(gaugeDefs[MotorCurrent].maxValue, 700.0f);
+        EXPECT_EQ(gaugeDefs[BatteryVoltage].minValue, 90.0f);
+        EXPECT_EQ(gaugeDefs[BatteryVoltage].maxValue, 140.0f);
+        EXPECT_EQ(gaugeDefs[BatteryCurrent].minValue, -50.0f);
+        EXPECT_EQ(gaugeDefs[BatteryCurrent].maxValue, 450.0f);
+        EXPECT_EQ(gaugeDefs[BatteryPower].minValue, 2.0f);
+        EXPECT_EQ(gaugeDefs[BatteryPower].maxValue, 60.0f);
+        EXPECT_EQ(gaugeDefs[MotorVoltage].minValue, 3.0f);
+        EXPECT_EQ(gaugeDefs[MotorVoltage].maxValue, 144.0f);
         for (int kind : {WhPerDistance, WhPerDistanceNow}) {
             EXPECT_EQ(gaugeDefs[kind].minValue, 10.0f);
             EXPECT_EQ(gaugeDefs[kind].maxValue, 250.0f);
