@@ -35,7 +35,7 @@ TEST(CellViewport, RowsAndColumnsForEveryWindowSize) {
         {800, 600, 4, 200, 200, {0, 200, 400, 600}, {399, 199, 0}},
         {1024, 768, 3, 341, 256, {0, 341, 682, 0}, {511, 255, 0}},
         {1024, 768, 4, 256, 256, {0, 256, 512, 768}, {511, 255, 0}},
-        // Where the single-precision third first shows: 1000 x 0.33333334 is a hair above 333.3.
+        // A height where a third off in its fourth digit would move row 1 by a pixel.
         {1000, 1000, 4, 250, 333, {0, 250, 500, 750}, {666, 333, 0}},
     };
     for (const Case& c : cases) {
