@@ -16,8 +16,6 @@ namespace {
 constexpr int width = 1280;
 constexpr int height = 1024;
 
-const float white[3] = {1, 1, 1};
-
 // A dial's scale as the gauge definitions and the settings give it, and the tick values drawn
 // (each clamped into the scale, as the dial draws them).
 struct DialScale {
@@ -125,24 +123,10 @@ double meanAngleNear(const Image& image, const CellMap& cell, double around, dou
     return count > 0 ? around + sum / count : NAN;
 }
 
-class DialPixels : public ::testing::Test {
+class DialPixels : public FrameFixture {
   protected:
-    void SetUp() override {
-        std::string why;
-        ASSERT_TRUE(openGlContext(gl, width, height, &why)) << why;
-    }
-    void TearDown() override {
-        releaseDashboard();
-        closeGlContext(gl);
-        resetDashboardState();
-    }
-    Image frame(void (*configure)(), void (*feed)()) {
-        std::string why;
-        Image image = drawSceneFrame(gl, Scene{"dials", width, height, configure, feed}, &why);
-        EXPECT_EQ(image.width, width) << why;
-        return image;
-    }
-    static CellMap cell(int i) { return {cellViewport(i, 4, width, height)}; }
+    DialPixels() : FrameFixture(width, height) {}
+    CellMap cell(int i) const { return FrameFixture::cell(i, 4); }
 
     // The texts each dial should carry, drawn alone in white: tick numbers at 425 along their
     // angles, the caption at (500, 185) and the value line at (500, 312.5).
@@ -150,7 +134,7 @@ class DialPixels : public ::testing::Test {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         for (std::size_t i = 0; i < dials.size(); ++i) {
             const DialScale& d = dials[i];
-            const CellRect r = cellViewport(static_cast<int>(i), 4, width, height);
+            const CellRect r = cell(static_cast<int>(i)).r;
             useDashboardCell(r.x, r.y, r.width, r.height);
             glColor3f(1, 1, 1);
             glTranslatef(500, 500, 0);
@@ -214,8 +198,6 @@ class DialPixels : public ::testing::Test {
             EXPECT_EQ(different, 0) << "tick numbers, caption and value line";
         }
     }
-
-    GlContext gl;
 };
 
 void kmCelsiusLayout() {
