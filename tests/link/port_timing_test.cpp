@@ -357,4 +357,45 @@ TEST_F(PortTiming, AStartSendsEachCommandAfterItsDrains) {
     unlink((folder + "/COM1").c_str());
     rmdir(folder.c_str());
 }
+
+// A write that stalls or fails ends the start at once: one report, nothing more on the line, no
+// drain, the link stopped.
+TEST_F(PortTiming, AWriteFaultEndsTheStartWithOneReport) {
+    const struct Case {
+        const char* what;
+        std::vector<WriteStep> script;
+        std::vector<std::string> boxes;
+        std::string wire;
+    } cases[] = {
+        {"the stop bytes stall after one",
+         {{1, 0, 0}, {0, EAGAIN, 0}, {0, EAGAIN, 0}},
+         {"Did not write all data"},
+         " "},
+        {"the stop bytes fail",
+         {{0, EIO, 0}},
+         {"Input/output error", "Did not write all data"},
+         ""},
+    };
+    const std::string folder = makeScratchFolder("kv-timing");
+    ASSERT_EQ(symlink(pair.slavePath.c_str(), (folder + "/COM1").c_str()), 0);
+    WorkingDirectoryGuard here(folder);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        errorBoxes.clear();
+        testClock.sleeps.clear();
+        writeScript = c.script;
+        nextWrite = 0;
+        setPortWriteFunction(scriptedWrite);
+        startLink();
+        noteCaptureLog();
+        EXPECT_EQ(errorBoxes, c.boxes);
+        EXPECT_EQ(wire(), c.wire);
+        EXPECT_TRUE(testClock.sleeps.empty());
+        EXPECT_TRUE(isPortClosed());
+        EXPECT_FALSE(linkRunning);
+    }
+    setPortWriteFunction(nullptr);
+    unlink((folder + "/COM1").c_str());
+    rmdir(folder.c_str());
+}
 } // namespace
