@@ -92,37 +92,6 @@ float dialAngleOf(const DialScale& d, float v) {
     return static_cast<float>(d.start - c * static_cast<float>(sweep) / (d.max - d.min));
 }
 
-double wrapDegrees(double a) {
-    return a - 360.0 * std::floor((a + 180.0) / 360.0);
-}
-
-// Mean angle (degrees) of the pixels of a colour within `spread` degrees of `around`, between
-// radii r0 and r1 of the dial; NAN when there are none.
-double meanAngleNear(const Image& image, const CellMap& cell, double around, double spread,
-                     double r0, double r1, bool (*colour)(Rgb8), int* pixels = nullptr) {
-    double sum = 0;
-    int count = 0;
-    for (int y = cell.r.y; y < cell.r.y + cell.r.height; ++y) {
-        for (int x = cell.r.x; x < cell.r.x + cell.r.width; ++x) {
-            const double du = cell.u(x) - 500.0;
-            const double dv = cell.v(y) - 500.0;
-            const double r = std::hypot(du, dv);
-            if (r < r0 || r > r1 || !colour(pixelAt(image, x, y))) {
-                continue;
-            }
-            const double off = wrapDegrees(std::atan2(dv, du) * 180.0 / M_PI - around);
-            if (std::fabs(off) <= spread) {
-                sum += off;
-                ++count;
-            }
-        }
-    }
-    if (pixels != nullptr) {
-        *pixels = count;
-    }
-    return count > 0 ? around + sum / count : NAN;
-}
-
 class DialPixels : public FrameFixture {
   protected:
     DialPixels() : FrameFixture(width, height) {}
@@ -265,7 +234,8 @@ TEST_F(DialPixels, NeedlesPointAtTheirValues) {
             meanAngleNear(image, cell(i), needles[i].angle, 6, 40, 140, isWhite, &pixels);
         EXPECT_GT(pixels, 20);
         EXPECT_NEAR(wrapDegrees(measured - needles[i].angle), 0.0, 0.2);
-        EXPECT_NEAR(needleAngle(image, cell(i)), needles[i].angle, 0.2) << "nothing else there";
+        EXPECT_NEAR(needleAngle(image, cell(i), needles[i].angle), needles[i].angle, 0.2)
+            << "nothing else near it";
     }
 }
 

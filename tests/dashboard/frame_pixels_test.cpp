@@ -42,7 +42,7 @@ TEST_F(FrameTest, ThrottleAboveTheScaleIsARedNeedleAtTheEndAndARedValue) {
                   },
                   isRed),
               5);
-    EXPECT_NEAR(needleAngle(image, throttle), 60.0, 2.0);
+    EXPECT_NEAR(needleAngle(image, throttle, 60), 60.0, 2.0);
     EXPECT_EQ(countPixels(
                   image, throttle,
                   [](double u, double v) {
@@ -63,7 +63,7 @@ TEST_F(FrameTest, ValueBelowTheScaleIsABlueNeedleAtTheStart) {
     const Image image = frame([] {}, [] { linkRunning = true; }); // raw 0: throttle -50 %
     const CellMap throttle = cell(0);
     EXPECT_GT(needlePixels(image, throttle), 3);
-    EXPECT_NEAR(needleAngle(image, throttle), -135.0, 2.0);
+    EXPECT_NEAR(needleAngle(image, throttle, -135), -135.0, 2.0);
     EXPECT_EQ(countPixels(
                   image, throttle,
                   [](double u, double v) {
@@ -83,7 +83,7 @@ TEST_F(FrameTest, ValueOnTheScaleEndIsWhite) {
                                   telemetry.rawChannels[4] = 159; // duty cycle 100 %
                               });
     const CellMap duty = cell(5); // slot 6 holds the duty cycle
-    EXPECT_NEAR(needleAngle(image, duty), 60.0, 2.0);
+    EXPECT_NEAR(needleAngle(image, duty, 60), 60.0, 2.0);
     const Image text = drawTextAlone(gl, duty.r, white, largeFont, true, 500, 312.5f, "100%");
     EXPECT_EQ(differencesInBand(image, text, duty, valueU0, valueU1, valueV0, valueV1), 0);
 }
@@ -204,23 +204,9 @@ TEST_F(FrameTest, DebugOverlayShowsTheLatestLineAndTheFrameRate) {
     EXPECT_EQ(differencesInBand(image, rate, panel, 0, 999, 38, 85), 0);
 }
 
-// The battery model in slot 0 (cell 0): samples on V = 120 - 0.05 x I.
-void batteryInFirstCell() {
-    settings.gaugeSlots[0] = BatteryModel;
-}
-
-void samplesOnTheLine() {
-    const double amps[] = {50, 100, 150, 200, 250};
-    for (int i = 0; i < 5; ++i) {
-        tripTotals.currentSamples[i] = amps[i];
-        tripTotals.voltageSamples[i] = 120.0 - 0.05 * amps[i];
-    }
-    tripTotals.sampleIndex = 5;
-}
-
 // Each cell's drawing leaves the matrix stack and the matrix as it found them.
 TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFound) {
-    frame(batteryInFirstCell, samplesOnTheLine);
+    frame([] { settings.gaugeSlots[0] = BatteryModel; }, [] { fillBatterySamples(5); });
     linkRunning = true;
     const struct {
         const char* what;
