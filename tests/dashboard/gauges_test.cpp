@@ -111,42 +111,36 @@ TEST(GaugeKindTable, OffersEveryKindButTheSecondNeedle) {
 }
 
 TEST_F(GaugeSettings, RangesComeFromTheSettingsInEitherUnit) {
+    const struct {
+        GaugeKind kind;
+        int32_t Settings::*min;
+        int32_t Settings::*max;
+        int32_t lo, hi;
+    } ranges[] = {
+        {BatteryVoltage, &Settings::batteryVoltsMin, &Settings::batteryVoltsMax, 90, 140},
+        {BatteryCurrent, &Settings::batteryAmpsMin, &Settings::batteryAmpsMax, -50, 450},
+        {BatteryPower, &Settings::batteryKwMin, &Settings::batteryKwMax, 2, 60},
+        {MotorVoltage, &Settings::motorVoltsMin, &Settings::motorVoltsMax, 3, 144},
+        {MotorCurrent, &Settings::motorAmpsMin, &Settings::motorAmpsMax, -100, 700},
+        {MotorCurrentLimit, &Settings::motorAmpsMin, &Settings::motorAmpsMax, -100, 700},
+        {Speed, &Settings::speedMin, &Settings::speedMax, 5, 95},
+        {WhPerDistance, &Settings::whPerDistanceMin, &Settings::whPerDistanceMax, 10, 250},
+        {WhPerDistanceNow, &Settings::whPerDistanceMin, &Settings::whPerDistanceMax, 10, 250},
+    };
     for (int32_t distanceUnit : {0, 1}) {
         std::memcpy(gaugeDefs, saved, sizeof saved);
         settings.distanceUnit = distanceUnit;
-        settings.speedMin = 5;
-        settings.speedMax = 95;
-        settings.motorAmpsMin = -100;
-        settings.motorAmpsMax = 700;
-        settings.whPerDistanceMin = 10;
-        settings.whPerDistanceMax = 250;
-        settings.batteryVoltsMin = 90;
-        settings.batteryVoltsMax = 140;
-        settings.batteryAmpsMin = -50;
-        settings.batteryAmpsMax = 450;
-        settings.batteryKwMin = 2;
-        settings.batteryKwMax = 60;
-        settings.motorVoltsMin = 3;
-        settings.motorVoltsMax = 144;
+        for (const auto& r : ranges) {
+            settings.*r.min = r.lo;
+            settings.*r.max = r.hi;
+        }
         applyGaugeSettings();
         SCOPED_TRACE("distanceUnit " + std::to_string(distanceUnit));
-        EXPECT_EQ(gaugeDefs[Speed].minValue, 5.0f);
-        EXPECT_EQ(gaugeDefs[Speed].maxValue, 95.0f);
-        EXPECT_EQ(gaugeDefs[MotorCurrentLimit].minValue, -100.0f);
-        EXPECT_EQ(gaugeDefs[MotorCurrentLimit].maxValue, 700.0f);
-        EXPECT_EQ(gaugeDefs[MotorCurrent].minValue, -100.0f);
-        EXPECT_EQ(gaugeDefs[MotorCurrent].maxValue, 700.0f);
-        EXPECT_EQ(gaugeDefs[BatteryVoltage].minValue, 90.0f);
-        EXPECT_EQ(gaugeDefs[BatteryVoltage].maxValue, 140.0f);
-        EXPECT_EQ(gaugeDefs[BatteryCurrent].minValue, -50.0f);
-        EXPECT_EQ(gaugeDefs[BatteryCurrent].maxValue, 450.0f);
-        EXPECT_EQ(gaugeDefs[BatteryPower].minValue, 2.0f);
-        EXPECT_EQ(gaugeDefs[BatteryPower].maxValue, 60.0f);
-        EXPECT_EQ(gaugeDefs[MotorVoltage].minValue, 3.0f);
-        EXPECT_EQ(gaugeDefs[MotorVoltage].maxValue, 144.0f);
+        for (const auto& r : ranges) {
+            EXPECT_EQ(gaugeDefs[r.kind].minValue, static_cast<float>(r.lo)) << r.kind;
+            EXPECT_EQ(gaugeDefs[r.kind].maxValue, static_cast<float>(r.hi)) << r.kind;
+        }
         for (int kind : {WhPerDistance, WhPerDistanceNow}) {
-            EXPECT_EQ(gaugeDefs[kind].minValue, 10.0f);
-            EXPECT_EQ(gaugeDefs[kind].maxValue, 250.0f);
             EXPECT_STREQ(gaugeDefs[kind].label, distanceUnit ? "w.hrs/mile" : "w.hrs/km");
         }
         EXPECT_STREQ(gaugeDefs[Speed].label, distanceUnit ? "miles" : "km");
