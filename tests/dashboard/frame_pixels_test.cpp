@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -150,8 +151,12 @@ TEST_F(FrameTest, StatusPanelLinesInTheirColoursAndTheTripsFigures) {
           {280, "Reverse", red},
           {190, "Motors Parallel", green},
           {100, "Main Contactor: Voltage Drop Warning", red}}},
+        // The cell before the panel, a battery current above its scale, leaves red.
         {"shifting with both contactors on, forward in series, after a drive",
          [] {
+             linkRunning = true;
+             telemetry.rawChannels[2] = 100;
+             telemetry.rawChannels[4] = 159;
              telemetry.statusFlags = StatusFlags{0, 1, 1, 1, 0, 1, 0, 1, 0};
              tripTotals.chargeAmpMs = 4481640;    // 1.2449 A.h
              tripTotals.energyWattMs = 521640000; // 0.1449 kW.h
@@ -204,23 +209,69 @@ TEST_F(FrameTest, DebugOverlayShowsTheLatestLineAndTheFrameRate) {
     EXPECT_EQ(differencesInBand(image, rate, panel, 0, 999, 38, 85), 0);
 }
 
-// Each cell's drawing leaves the matrix stack and the matrix as it found them.
-TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFound) {
-    frame([] { settings.gaugeSlots[0] = BatteryModel; }, [] { fillBatterySamples(5); });
-    linkRunning = true;
+// Each cell's drawing leaves the matrix stack and the matrix as it found them, and the colour it
+// set last exactly as the program asked for it (the frame's bytes cannot tell 1.0 from 1.001):
+// the panel's last line, the dial's needle (white while stopped), white after the battery model,
+// whose line width is that of its fitted line, or 1 when it fitted none.
+TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFoundAndTheirLastColour) {
+    frame([] {}, [] { fillBatterySamples(5); });
     const struct {
         const char* what;
+        void (*set)();
         void (*draw)();
+        std::array<float, 3> colour;
+        float lineWidth; // 0: any
     } drawings[] = {
-        {"status panel", drawStatusPanel},
-        {"battery model", drawBatteryModel},
-        {"throttle dial", [] { drawDial(Throttle); }},
-        {"speed dial", [] { drawDial(Speed); }},
-        {"W.h dial", [] { drawDial(WhPerDistance); }},
+        {"panel warned",
+         [] { telemetry.statusFlags = StatusFlags{0, 0, 0, 0, 0, 0, 0, 0, 1}; },
+         drawStatusPanel,
+         {1, 0, 0},
+         0},
+        {"panel in parallel",
+         [] { telemetry.statusFlags = StatusFlags{0, 0, 0, 0, 0, 0, 1, 0, 0}; },
+         drawStatusPanel,
+         {0, 1, 0},
+         0},
+        {"panel in series",
+         [] { telemetry.statusFlags = StatusFlags{0, 0, 0, 0, 0, 0, 0, 1, 0}; },
+         drawStatusPanel,
+         {1, 1, 1},
+         0},
+        {"battery model with a line",
+         [] { tripTotals.sampleIndex = 5; },
+         drawBatteryModel,
+         {1, 1, 1},
+         3},
+        {"battery model without",
+         [] { tripTotals.sampleIndex = 1; },
+         drawBatteryModel,
+         {1, 1, 1},
+         1},
+        {"throttle below",
+         [] { telemetry.rawChannels[0] = 0; },
+         [] { drawDial(Throttle); },
+         {0, 0, 1},
+         0},
+        {"throttle on the scale",
+         [] { telemetry.rawChannels[0] = 100; },
+         [] { drawDial(Throttle); },
+         {1, 1, 1},
+         0},
+        {"throttle above",
+         [] { telemetry.rawChannels[0] = 300; },
+         [] { drawDial(Throttle); },
+         {1, 0, 0},
+         0},
+        {"speed dial stopped", [] { linkRunning = false; }, [] { drawDial(Speed); }, {1, 1, 1}, 0},
+        {"W.h dial", [] { linkRunning = true; }, [] { drawDial(WhPerDistance); }, {1, 1, 1}, 0},
     };
+    linkRunning = true;
     for (const auto& d : drawings) {
+        d.set();
         useDashboardCell(0, 0, 200, 200);
         glTranslatef(3, 4, 0);
+        glColor3f(0.5f, 0.25f, 0.75f);
+        glLineWidth(2);
         GLint depth = 0;
         glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
         d.draw();
@@ -232,21 +283,16 @@ TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFound) {
         EXPECT_EQ(matrix[12], 3.0f) << d.what;
         EXPECT_EQ(matrix[13], 4.0f) << d.what;
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << d.what;
-    }
-    // The battery model leaves the colour white and the line width of its fitted line, 1 when
-    // it fitted none.
-    for (uint32_t samples : {5u, 1u}) {
-        tripTotals.sampleIndex = samples;
-        glColor3f(0, 0, 1);
-        drawBatteryModel();
-        GLfloat lineWidth = 0;
         GLfloat colour[4];
-        glGetFloatv(GL_LINE_WIDTH, &lineWidth);
         glGetFloatv(GL_CURRENT_COLOR, colour);
-        EXPECT_EQ(lineWidth, samples > 1 ? 3.0f : 1.0f) << samples;
-        EXPECT_EQ(colour[0], 1.0f);
-        EXPECT_EQ(colour[1], 1.0f);
-        EXPECT_EQ(colour[2], 1.0f);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(colour[i], d.colour[static_cast<std::size_t>(i)]) << d.what << " " << i;
+        }
+        if (d.lineWidth != 0) {
+            GLfloat lineWidth = 0;
+            glGetFloatv(GL_LINE_WIDTH, &lineWidth);
+            EXPECT_EQ(lineWidth, d.lineWidth) << d.what;
+        }
     }
 }
 
