@@ -112,6 +112,30 @@ TEST_F(TextPrintTest, CentringMeasuresInGlyphUnitsUnderTheDashboardProjection) {
     EXPECT_EQ(countDifferentPixels(centred, placed), 0u);
 }
 
+// Under a perspective projection (the text 5 units in front of the eye, where a unit is a pixel)
+// the point still anchors the line: drawn where one pass would draw it, and centred by the width
+// of its advances.
+TEST_F(TextPrintTest, UnderAPerspectiveProjectionTheLineStaysOnItsPoint) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-400, 400, -300, 300, 5, 50);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0, 0, -5);
+    const std::string line = "Hg 42";
+    const Image printed = frameOf([&] { printText(large, false, -100, 20, "%s", line.c_str()); });
+    const Image once = frameOf([&] { drawOnePass(large, -100, 20, line); });
+    EXPECT_FALSE(findInk(printed, black).empty);
+    EXPECT_EQ(countDifferentPixels(printed, once), 0u);
+
+    const float width = float(lineAdvance(referenceGlyphs(fontFile("Arial"), 72), line));
+    const Image centred = frameOf([&] { printText(large, true, 30, 20, "%s", line.c_str()); });
+    const Image placed = frameOf([&] {
+        printText(large, false, 30 - width * 0.5f, 20 - (width / 5) * 0.5f, "%s", line.c_str());
+    });
+    EXPECT_EQ(countDifferentPixels(centred, placed), 0u);
+}
+
 TEST_F(TextPrintTest, LinesStepDownByThePitch) {
     const struct {
         const GlyphFont* font;
