@@ -233,6 +233,32 @@ TEST_F(TextPrintTest, CentredLineStartingOutsideTheViewIsNotShifted) {
     EXPECT_EQ(countDifferentPixels(centred, plain), 0u);
 }
 
+// The text looks the same whatever matrix mode and enables the caller left: lighting with no
+// light, a depth test that passes nothing, texturing and blending off.
+TEST_F(TextPrintTest, TheCallersMatrixModeAndEnablesDoNotChangeTheText) {
+    const Image plain = frameOf([&] { printText(small, true, 300, 300, "Hg 42"); });
+    EXPECT_FALSE(findInk(plain, black).empty);
+    for (GLenum mode : {GL_PROJECTION, GL_TEXTURE}) {
+        const Image other = frameOf([&] {
+            glMatrixMode(mode);
+            printText(small, true, 300, 300, "Hg 42");
+            glMatrixMode(GL_MODELVIEW);
+        });
+        EXPECT_EQ(countDifferentPixels(plain, other), 0u) << mode;
+    }
+    const Image enabled = frameOf([&] {
+        glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_NEVER);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_BLEND);
+        printText(small, true, 300, 300, "Hg 42");
+        glPopAttrib();
+    });
+    EXPECT_EQ(countDifferentPixels(plain, enabled), 0u);
+}
+
 // What the caller had set before the call; each is read back afterwards.
 struct CallerState {
     GLfloat colour[4];
