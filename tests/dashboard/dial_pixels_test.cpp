@@ -119,8 +119,18 @@ class DialPixels : public FrameFixture {
         return readPixels(gl);
     }
 
-    // Tick marks and texts of the dials in cells 0.. of a stopped frame.
+    // The colour the frame buffer holds for (0.7, 0.7, 0.7), from a quad of that colour.
+    Rgb8 greyOfSevenTenths() {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        useDashboardCell(0, 0, 100, 100);
+        glColor3f(0.7f, 0.7f, 0.7f);
+        glRectf(0, 0, 1000, 1000);
+        return pixelAt(readPixels(gl), 50, 50);
+    }
+
+    // Tick marks, ring and texts of the dials in cells 0.. of a stopped frame.
     void expectScales(const Image& image, const std::vector<DialScale>& dials) {
+        const Rgb8 ringGrey = greyOfSevenTenths();
         const Image texts = expectedTexts(dials);
         for (std::size_t i = 0; i < dials.size(); ++i) {
             const DialScale& d = dials[i];
@@ -149,6 +159,17 @@ class DialPixels : public FrameFixture {
                           },
                           isRed),
                       0);
+            // The ring, in the grey that 0.7 gives (but for a few pixels where the start hint
+            // crosses it).
+            const auto inRing = [](double u, double v) {
+                const double r = std::hypot(u - 500, v - 500);
+                return r > 482 && r < 488;
+            };
+            const int ring = countPixels(image, c, inRing, [](Rgb8) { return true; });
+            const int grey = countPixels(image, c, inRing, [&](Rgb8 p) {
+                return p.r == ringGrey.r && p.g == ringGrey.g && p.b == ringGrey.b;
+            });
+            EXPECT_GT(grey, ring * 9 / 10);
             // The white texts, wherever the green start hint does not lie over them (its pixels
             // are the only ones whose red and green differ).
             int different = 0;
