@@ -94,6 +94,7 @@ TEST_F(LinkSession, EachStartWritesACaptureLogOfItsOwn) {
     SimulatorRun sim = startSimulator({});
     WorkingDirectoryGuard here(sim.folder);
     std::vector<std::string> logs;
+    const int descriptors = openDescriptorCount();
     for (int run = 0; run < 2; ++run) {
         startLink();
         logs.push_back(noteCaptureLog());
@@ -108,6 +109,7 @@ TEST_F(LinkSession, EachStartWritesACaptureLogOfItsOwn) {
         telemetry.lastLine[0] = '\0';
     }
     EXPECT_TRUE(errorBoxes.empty());
+    EXPECT_EQ(openDescriptorCount(), descriptors) << "port, capture log and trip log closed";
     EXPECT_NE(logs[0], logs[1]);
     for (const std::string& name : logs) {
         EXPECT_FALSE(readFile(name).empty()) << name;

@@ -127,8 +127,9 @@ class PortTiming : public ::testing::Test {
     TerminalPair pair;
 };
 
-// One write call of the line: bytes passed on (all, at most `bytes`), or an error, taking some
-// milliseconds. A write past the script fails, so that no loop can go on for ever.
+// One write call of the line: bytes passed on (all, at most `bytes`; 0 takes nothing and says so),
+// or an error, taking some milliseconds. A write past the script fails after a second, so that
+// no loop can go on for ever.
 struct WriteStep {
     int bytes;
     int error;
@@ -140,6 +141,7 @@ std::size_t nextWrite = 0;
 
 ssize_t scriptedWrite(int fd, const void* bytes, std::size_t count) {
     if (nextWrite >= writeScript.size()) {
+        testClock.now += 1000;
         errno = EIO;
         return -1;
     }
@@ -150,6 +152,7 @@ ssize_t scriptedWrite(int fd, const void* bytes, std::size_t count) {
         errno = step.error;
         return -1;
     }
+    errno = EIO; // what a write that succeeds leaves in errno is no report of a failure
     return ::write(fd, bytes, std::min(count, static_cast<std::size_t>(step.bytes)));
 }
 
@@ -172,6 +175,14 @@ TEST_F(PortTiming, AWriteWaitsAHundredMillisecondsAndAHundredPerByteForTheLine) 
          {},
          "Q4\r\n",
          {},
+         0},
+        {"takes nothing, then whole",
+         "Q4\r\n",
+         {{0, 0, 0}, {all, 0, 0}},
+         4,
+         {},
+         "Q4\r\n",
+         {500},
          0},
         {"interrupted, then whole",
          "Q4\r\n",
