@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dashboard/battery_fit.h"
 #include "dashboard/battery_model.h"
 #include "frame_render.h"
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "dashboard/battery_fit.h"
 #include "dashboard/battery_model.h"
 #include "dashboard/dial.h"
 #include "dashboard/status_panel.h"
