@@ -341,9 +341,9 @@ TEST_F(PortTiming, AStartSendsEachCommandAfterItsDrains) {
         {"answers each step", 0, true, 1500, 2500, 5},
         {"never quiet", -1, false, 10000, 15000, 30},
     };
-    const std::string folder = makeScratchFolder("kv-timing");
-    ASSERT_EQ(symlink(pair.slavePath.c_str(), (folder + "/COM1").c_str()), 0);
-    WorkingDirectoryGuard here(folder);
+    const ScratchFolder folder("kv-timing");
+    ASSERT_EQ(symlink(pair.slavePath.c_str(), (folder.path + "/COM1").c_str()), 0);
+    WorkingDirectoryGuard here(folder.path);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         timedWrites.clear();
@@ -374,8 +374,6 @@ TEST_F(PortTiming, AStartSendsEachCommandAfterItsDrains) {
         linkRunning = false;
         wire();
     }
-    unlink((folder + "/COM1").c_str());
-    rmdir(folder.c_str());
 }
 
 // A write that stalls or fails ends the start at once: one report, nothing more on the line, no
@@ -396,9 +394,9 @@ TEST_F(PortTiming, AWriteFaultEndsTheStartWithOneReport) {
          {"Input/output error", "Did not write all data"},
          ""},
     };
-    const std::string folder = makeScratchFolder("kv-timing");
-    ASSERT_EQ(symlink(pair.slavePath.c_str(), (folder + "/COM1").c_str()), 0);
-    WorkingDirectoryGuard here(folder);
+    const ScratchFolder folder("kv-timing");
+    ASSERT_EQ(symlink(pair.slavePath.c_str(), (folder.path + "/COM1").c_str()), 0);
+    WorkingDirectoryGuard here(folder.path);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         errorBoxes.clear();
@@ -415,7 +413,5 @@ TEST_F(PortTiming, AWriteFaultEndsTheStartWithOneReport) {
         EXPECT_FALSE(linkRunning);
     }
     setPortWriteFunction(nullptr);
-    unlink((folder + "/COM1").c_str());
-    rmdir(folder.c_str());
 }
 } // namespace

@@ -142,12 +142,12 @@ TEST_F(TripLog, TheHeaderNamesTheUnitsAndARowHoldsTheLinesValuesAndTheTotals) {
         {0, 1, "c", {"mph", "mile", "mile", "miles"}},
         {2, 2, "c", {"kmh", "km", "km", "km"}}, // only 1 chooses the other unit
     };
-    const std::string folder = makeScratchFolder("kv-trip");
+    const ScratchFolder folder("kv-trip");
     int file = 0;
     for (const auto& c : cases) {
         settings.temperatureUnit = c.temperatureUnit;
         settings.distanceUnit = c.distanceUnit;
-        const std::string name = folder + "/trip" + std::to_string(++file) + ".csv";
+        const std::string name = folder.path + "/trip" + std::to_string(++file) + ".csv";
         const int descriptors = openDescriptorCount();
         openTripLog(name.c_str(), 4000);
         const std::string header =
@@ -178,11 +178,10 @@ TEST_F(TripLog, TheHeaderNamesTheUnitsAndARowHoldsTheLinesValuesAndTheTotals) {
         EXPECT_EQ(tripLog, nullptr);
         EXPECT_EQ(openDescriptorCount(), descriptors);
         writeTripRow(4010); // no log open: nothing anywhere
-        std::remove(name.c_str());
     }
 
     // A name that is taken is left as it is, and the reason goes to standard error.
-    const std::string taken = folder + "/taken.csv";
+    const std::string taken = folder.path + "/taken.csv";
     std::FILE* earlier = std::fopen(taken.c_str(), "w");
     ASSERT_NE(earlier, nullptr);
     std::fputs("an earlier drive\r\n", earlier);
@@ -194,8 +193,6 @@ TEST_F(TripLog, TheHeaderNamesTheUnitsAndARowHoldsTheLinesValuesAndTheTotals) {
               "KestroView: cannot write the trip log " + taken + ": File exists\n");
     EXPECT_EQ(tripLog, nullptr);
     EXPECT_EQ(readFile(taken), "an earlier drive\r\n");
-    std::remove(taken.c_str());
-    rmdir(folder.c_str());
 }
 
 TEST(TripLogName, PairsWithTheCaptureLogSuffixIncluded) {

@@ -332,10 +332,10 @@ TEST(SetupControls, DigitsOnlyEditsTakeOnlyDigits) {
 }
 
 TEST(SetupControls, ComDeviceNamesWhatThePortOpens) {
-    const std::string folder = makeScratchFolder("kv-setup-com");
-    ASSERT_FALSE(folder.empty());
+    const ScratchFolder folder("kv-setup-com");
+    ASSERT_FALSE(folder.path.empty());
     char* const previous = getcwd(nullptr, 0);
-    ASSERT_EQ(chdir(folder.c_str()), 0);
+    ASSERT_EQ(chdir(folder.path.c_str()), 0);
     ASSERT_EQ(symlink("/dev/null", "COM3"), 0);
     std::FILE* device = std::fopen("d", "w"); // a device of a one-letter name beside the link
     ASSERT_NE(device, nullptr);
@@ -367,11 +367,6 @@ TEST(SetupControls, ComDeviceNamesWhatThePortOpens) {
     readBackSetupControls(c, stored);
     EXPECT_EQ(stored.comPort, 1); // the device is only shown; the number is stored
 
-    unlink("COM3");
-    unlink("COM1");
-    unlink("COM2");
-    unlink("d");
     EXPECT_EQ(chdir(previous), 0);
     std::free(previous);
-    rmdir(folder.c_str());
 }
