@@ -10,29 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "dial_scales.h"
 #include "frame_render.h"
 
 namespace {
 constexpr int width = 1280;
 constexpr int height = 1024;
-
-// A dial's scale as the gauge definitions and the settings give it, and the tick values drawn
-// (each clamped into the scale, as the dial draws them).
-struct DialScale {
-    int32_t kind;
-    float min, max, start, end;
-    std::vector<float> ticks;
-    const char* caption;
-    const char* stoppedValue; // the value line while the link is stopped
-};
-
-std::vector<float> steps(float from, float to, float step) {
-    std::vector<float> values;
-    for (float v = from; v <= to; v += step) {
-        values.push_back(v);
-    }
-    return values;
-}
 
 // The default definitions with the default settings' ranges, cells 0 to 10 of the 3 x 4 layout.
 const std::vector<DialScale>& kmCelsiusDials() {
@@ -72,26 +55,6 @@ const std::vector<DialScale>& milesFahrenheitDials() {
     return dials;
 }
 
-// Degrees, counter-clockwise from +x: the scale runs clockwise from start to end.
-double scaleAngle(const DialScale& d, double v) {
-    const double sweep = d.start > d.end ? d.start - d.end : d.start - d.end + 360.0;
-    const double c = std::max(std::min(v, double(d.max)) - d.min, 0.0);
-    return d.start - c * sweep / (d.max - d.min);
-}
-
-// The angle as the dial computes it in single precision, from which the tick numbers are placed
-// to the bit: the sweep from the two angles with pi taken as 3.14159, then the value's share.
-float dialAngleOf(const DialScale& d, float v) {
-    const double a = d.start * 0.0174532793f;
-    const double b = d.end * 0.0174532793f;
-    double sweep = std::acos(std::cos(a) * std::cos(b) + std::sin(a) * std::sin(b)) * 57.2958221f;
-    if (std::sin(a) * std::cos(b) - std::sin(b) * std::cos(a) < 0.0) {
-        sweep = 360.0 - sweep;
-    }
-    const double c = std::max(double(std::min(v, d.max)) - d.min, 0.0);
-    return static_cast<float>(d.start - c * static_cast<float>(sweep) / (d.max - d.min));
-}
-
 class DialPixels : public FrameFixture {
   protected:
     DialPixels() : FrameFixture(width, height) {}
@@ -108,7 +71,7 @@ class DialPixels : public FrameFixture {
             glColor3f(1, 1, 1);
             glTranslatef(500, 500, 0);
             for (float s : d.ticks) {
-                const double radians = dialAngleOf(d, s) * 0.0174532793f;
+                const double radians = angleAsDrawn(d, s) * 0.0174532793f;
                 printText(smallFont, true, static_cast<float>(425.0 * std::cos(radians)),
                           static_cast<float>(425.0 * std::sin(radians)), "%.0f", double(s));
             }
