@@ -1,8 +1,9 @@
-// What a dial asks of OpenGL and GLU, recorded on the way (the calls are wrapped at link time,
-// tests/CMakeLists.txt, and still draw): the ring, the hub, the tick marks and the needles as
-// disks of the sizes, angles and colours the dial's rules give, in drawing order. The pixels show
-// most of this too, but not a colour of 1.001 (the frame buffer holds it as 1.0) nor a radius
-// off by a fraction of a pixel. Drawn the plain way, every part from scratch.
+// What a dial and the battery plot ask of OpenGL and GLU, recorded on the way (the calls are
+// wrapped at link time, tests/CMakeLists.txt, and still draw): rings, disks, marks, needles, axes,
+// dots and the fitted line of the sizes, places, angles and colours their rules give, in drawing
+// order. The pixels show most of this too, but not a colour of 1.001 (the frame buffer holds it as
+// 1.0) nor a size off by a fraction of a pixel. Drawn the plain way, every part from scratch; the
+// text printer's own calls are left out.
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -10,13 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "dashboard/battery_model.h"
 #include "dashboard/dial.h"
 #include "dial_scales.h"
 #include "frame_render.h"
 
 namespace {
 struct Call {
-    std::string what; // "colour", "translate", "disk" or "partial disk"
+    std::string what; // "colour", "translate", "disk", "partial disk", "vertex", "line width"
     std::vector<double> values;
 };
 std::vector<Call> calls;
@@ -48,6 +50,17 @@ void __wrap_glPopAttrib(void) {
     --textDepth;
     __real_glPopAttrib();
 }
+void __real_glVertex2f(GLfloat x, GLfloat y);
+void __real_glLineWidth(GLfloat width);
+
+void __wrap_glVertex2f(GLfloat x, GLfloat y) {
+    note("vertex", {x, y});
+    __real_glVertex2f(x, y);
+}
+void __wrap_glLineWidth(GLfloat width) {
+    note("line width", {width});
+    __real_glLineWidth(width);
+}
 void __wrap_glColor3f(GLfloat r, GLfloat g, GLfloat b) {
     note("colour", {r, g, b});
     __real_glColor3f(r, g, b);
@@ -69,9 +82,9 @@ void __wrap_gluPartialDisk(GLUquadric* quadric, GLdouble inner, GLdouble outer, 
 }
 
 namespace {
-class DialCalls : public FrameFixture {
+class DrawingCalls : public FrameFixture {
   protected:
-    DialCalls() : FrameFixture(800, 600) {}
+    DrawingCalls() : FrameFixture(800, 600) {}
     void SetUp() override {
         FrameFixture::SetUp();
         setFrameDrawing(FrameDrawing::Plain);
@@ -83,6 +96,28 @@ class DialCalls : public FrameFixture {
         FrameFixture::TearDown();
     }
 };
+
+// The calls recorded match the expected ones in order; with `leading`, the expected ones are
+// only the first of them, and what follows draws no line and nothing orange.
+void expectCalls(const std::vector<Call>& expected, bool leading = false) {
+    if (leading) {
+        ASSERT_GE(calls.size(), expected.size());
+        for (std::size_t i = expected.size(); i < calls.size(); ++i) {
+            EXPECT_NE(calls[i].what, "vertex") << "call " << i;
+            EXPECT_FALSE(calls[i].what == "colour" && calls[i].values[1] == 0.65f) << "call " << i;
+        }
+    } else {
+        ASSERT_EQ(calls.size(), expected.size());
+    }
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(calls[i].what, expected[i].what) << "call " << i;
+        ASSERT_EQ(calls[i].values.size(), expected[i].values.size()) << "call " << i;
+        for (std::size_t k = 0; k < calls[i].values.size(); ++k) {
+            EXPECT_NEAR(calls[i].values[k], expected[i].values[k], 1e-4)
+                << "call " << i << " (" << calls[i].what << ") value " << k;
+        }
+    }
+}
 
 const DialScale throttle = {Throttle, 0, 100, -135, 60, steps(0, 100, 10), "", ""};
 const DialScale wattHours = {WhPerDistance, 0, 400, 150, 30, steps(0, 400, 100), "", ""};
@@ -108,7 +143,7 @@ std::vector<Call> face(const DialScale& d) {
     return expected;
 }
 
-TEST_F(DialCalls, RingHubMarksAndNeedlesOfTheirSizesAnglesAndColours) {
+TEST_F(DrawingCalls, DialRingHubMarksAndNeedlesOfTheirSizesAnglesAndColours) {
     const float blue[3] = {0, 0, 1};
     const float orange[3] = {1, 0.65f, 0};
     const struct Case {
@@ -159,14 +194,57 @@ TEST_F(DialCalls, RingHubMarksAndNeedlesOfTheirSizesAnglesAndColours) {
         recording = false;
         std::vector<Call> expected = face(*c.dial);
         expected.insert(expected.end(), c.live.begin(), c.live.end());
-        ASSERT_EQ(calls.size(), expected.size());
-        for (std::size_t i = 0; i < calls.size(); ++i) {
-            EXPECT_EQ(calls[i].what, expected[i].what) << "call " << i;
-            ASSERT_EQ(calls[i].values.size(), expected[i].values.size()) << "call " << i;
-            for (std::size_t k = 0; k < calls[i].values.size(); ++k) {
-                EXPECT_NEAR(calls[i].values[k], expected[i].values[k], 1e-5)
-                    << "call " << i << " (" << calls[i].what << ") value " << k;
-            }
+        expectCalls(expected);
+    }
+}
+
+// Samples on V = 120 - 0.05 x I at 50, 100, ... 250 A, with the default scales (0..300 A by 50,
+// 105..130 V by 5): an 800 x 800 plot at (100, 100) of the cell.
+TEST_F(DrawingCalls, BatteryPlotAxesDotsAndFittedLine) {
+    for (int samples : {5, 1}) {
+        SCOPED_TRACE(std::to_string(samples) + " samples");
+        frame([] {}, [] {});
+        for (int i = 0; i < 5; ++i) {
+            tripTotals.currentSamples[i] = 50.0 * (i + 1);
+            tripTotals.voltageSamples[i] = 120.0 - 0.05 * tripTotals.currentSamples[i];
+        }
+        tripTotals.sampleIndex = static_cast<uint32_t>(samples);
+        useDashboardCell(0, 0, 266, 200);
+        calls.clear();
+        recording = true;
+        drawBatteryModel();
+        recording = false;
+
+        std::vector<Call> expected = {{"translate", {100, 100, 0}}, {"colour", {1, 1, 1}},
+                                      {"line width", {1}},          {"vertex", {0, 0}},
+                                      {"vertex", {0, 800}},         {"vertex", {0, 0}},
+                                      {"vertex", {800, 0}}};
+        for (int a = 0; a <= 300; a += 50) {
+            expected.push_back({"vertex", {a * 800.0 / 300, -10}});
+            expected.push_back({"vertex", {a * 800.0 / 300, 10}});
+        }
+        for (int v = 105; v <= 130; v += 5) {
+            expected.push_back({"vertex", {-10, (v - 105) * 800.0 / 25}});
+            expected.push_back({"vertex", {10, (v - 105) * 800.0 / 25}});
+        }
+        expected.push_back({"colour", {1, 1, 1}});
+        for (int i = 0; i < samples; ++i) {
+            const double amps = 50.0 * (i + 1);
+            expected.push_back(
+                {"translate", {100 + amps * 800 / 300, 100 + (15 - 0.05 * amps) * 800 / 25, 0}});
+            expected.push_back({"disk", {0, 10, 5, 5}});
+        }
+        if (samples > 1) {
+            // From 120 V at 0 A (y 580) to 105 V at 300 A (y 100).
+            expected.push_back({"colour", {1, 0.65f, 0}});
+            expected.push_back({"line width", {3}});
+            expected.push_back({"vertex", {100, 580}});
+            expected.push_back({"vertex", {900, 100}});
+            expected.push_back({"colour", {1, 1, 1}});
+            expectCalls(expected);
+        } else {
+            // No line: nothing orange, no more vertices.
+            expectCalls(expected, true);
         }
     }
 }
