@@ -1,9 +1,9 @@
-// What a dial and the battery plot ask of OpenGL and GLU, recorded on the way (the calls are
-// wrapped at link time, tests/CMakeLists.txt, and still draw): rings, disks, marks, needles, axes,
-// dots and the fitted line of the sizes, places, angles and colours their rules give, in drawing
-// order. The pixels show most of this too, but not a colour of 1.001 (the frame buffer holds it as
-// 1.0) nor a size off by a fraction of a pixel. Drawn the plain way, every part from scratch; the
-// text printer's own calls are left out.
+// What the dials, the status panel and the battery plot ask of OpenGL and GLU, recorded on the way
+// (the calls are wrapped at link time, tests/CMakeLists.txt, and still draw): rings, disks, marks,
+// needles, axes, dots and the fitted line of the sizes, places, angles and colours their rules
+// give, in drawing order. The pixels show most of this too, but not a colour of 1.001 (the frame
+// buffer holds it as 1.0) nor a size off by a fraction of a pixel. Drawn the plain way, every part
+// from scratch; the text printer's own calls are left out.
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 
 #include "dashboard/battery_model.h"
 #include "dashboard/dial.h"
+#include "dashboard/status_panel.h"
 #include "dial_scales.h"
 #include "frame_render.h"
 
@@ -194,6 +195,33 @@ TEST_F(DrawingCalls, DialRingHubMarksAndNeedlesOfTheirSizesAnglesAndColours) {
         recording = false;
         std::vector<Call> expected = face(*c.dial);
         expected.insert(expected.end(), c.live.begin(), c.live.end());
+        expectCalls(expected);
+    }
+}
+
+// The panel sets white for its figures, then each line's colour before the line.
+TEST_F(DrawingCalls, StatusPanelColoursLineByLine) {
+    const std::vector<double> white = {1, 1, 1}, red = {1, 0, 0}, green = {0, 1, 0};
+    const struct Case {
+        StatusFlags flags;
+        std::vector<std::vector<double>> colours; // figures, then each line drawn
+    } cases[] = {
+        {StatusFlags{1, 0, 0, 0, 0, 0, 0, 0, 0}, {white, red, green, red, red, white, red}},
+        {StatusFlags{0, 1, 1, 1, 0, 1, 0, 1, 0}, {white, green, red, green, green, green, white}},
+        {StatusFlags{0, 0, 0, 0, 1, 1, 1, 1, 1}, {white, green, green, red, red, red, green, red}},
+    };
+    for (const Case& c : cases) {
+        frame([] {}, [] {});
+        telemetry.statusFlags = c.flags;
+        useDashboardCell(0, 0, 266, 200);
+        calls.clear();
+        recording = true;
+        drawStatusPanel();
+        recording = false;
+        std::vector<Call> expected;
+        for (const std::vector<double>& colour : c.colours) {
+            expected.push_back({"colour", colour});
+        }
         expectCalls(expected);
     }
 }
