@@ -352,7 +352,7 @@ TEST_F(PortTiming, AStartSendsEachCommandAfterItsDrains) {
         setPortWriteFunction(c.answersEachStep ? answeredWrite : timedWrite);
         const uint32_t begin = testClock.now;
         startLink();
-        noteCaptureLog();
+        const std::string log = noteCaptureLog();
         ASSERT_TRUE(linkRunning);
         ASSERT_EQ(timedWrites.size(), 3u);
         EXPECT_EQ(timedWrites[0].bytes, " \x1b\x1b");
@@ -363,11 +363,14 @@ TEST_F(PortTiming, AStartSendsEachCommandAfterItsDrains) {
         EXPECT_EQ(timedWrites[2].tick - begin, c.q4At);
         EXPECT_EQ(testClock.sleeps, std::vector<uint32_t>(c.sleeps, 500));
 
-        // Nothing follows "Q4": what the controller says next is read as lines.
+        // Nothing follows "Q4": what the controller says next is read as lines, and only that
+        // is logged, nothing the drains threw away.
         testClock.talkingSleeps = 0;
         controllerSays(pair.master, "5 6\r\n");
         readReplyLines();
         EXPECT_STREQ(telemetry.lastLine, "5 6");
+        std::fflush(captureLog);
+        EXPECT_EQ(readFile(log), "5 6\n");
         EXPECT_TRUE(errorBoxes.empty());
         setPortWriteFunction(nullptr);
         closePort();
