@@ -208,10 +208,10 @@ TEST_F(FrameTest, DebugOverlayShowsTheLatestLineAndTheFrameRate) {
     EXPECT_EQ(differencesInBand(image, rate, panel, 0, 999, 38, 85), 0);
 }
 
-// Each cell's drawing leaves the matrix stack and the matrix as it found them, and the colour it
-// set last exactly as the program asked for it (the frame's bytes cannot tell 1.0 from 1.001):
-// the panel's last line, the dial's needle (white while stopped), white after the battery model,
-// whose line width is that of its fitted line, or 1 when it fitted none.
+// Each cell's drawing leaves the matrix stack, the matrix and its mode as it found them, no vertex
+// array switched on, and the colour it set last exactly as asked (the frame's bytes cannot tell
+// 1.0 from 1.001): the panel's last line, the dial's needle, white after the battery model, whose
+// line width is that of its fitted line, or 1 when it fitted none.
 TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFoundAndTheirLastColour) {
     frame([] {}, [] { fillBatterySamples(5); });
     const struct {
@@ -261,6 +261,10 @@ TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFoundAndTheirLastColour) {
         EXPECT_EQ(matrix[12], 3.0f) << d.what;
         EXPECT_EQ(matrix[13], 4.0f) << d.what;
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << d.what;
+        GLint mode = 0;
+        glGetIntegerv(GL_MATRIX_MODE, &mode);
+        EXPECT_EQ(mode, GL_MODELVIEW) << d.what;
+        EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY)) << d.what;
         GLfloat colour[4];
         glGetFloatv(GL_CURRENT_COLOR, colour);
         for (int i = 0; i < 3; ++i) {
