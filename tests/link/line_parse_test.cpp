@@ -45,6 +45,7 @@ TEST(ReplyLine, FieldsAndLettersParseByTheirRules) {
         {"1 2 3 4 5 6 7 8 9 SS", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "S......S."},
         {"1 2 3 4 5 6 7 8 9   SGOMRFPSV trailing", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "SGOMRFPSV"},
         {"1 2 3 4 5 6 7 8 9 ofm", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "........."},
+        {"1 2 3 4 5 6 7 8 9\tSO", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "........."}, // spaces only
         // No digit: the position stays before the blanks, so the letters are looked for there.
         {"5 zz 7 SO", {5, 0, 0, 0, 0, 0, 0, 0, 0}, "........."},
         {"\t1\v2\f3\r4 5 6 7 8 9 MF", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "...M.F..."},
