@@ -13,13 +13,27 @@ TEST(NiceScale, RoundStepsForDefaultAndFurtherRanges) {
         float lo, hi, start, end, step;
     };
     const Case cases[] = {
-        {0, 100, 0, 100, 10},        {0, 6000, 0, 6000, 1000}, {20, 80, 10, 80, 10},
-        {70, 180, 60, 180, 20},      {0, 120, 0, 120, 20},     {0, 600, 0, 600, 100},
-        {0, 1000, 0, 1000, 100},     {105, 130, 105, 130, 5},  {0, 140, 0, 140, 20},
-        {0, 300, 0, 300, 50},        {0, 40, 0, 40, 10},       {0, 400, 0, 400, 100},
-        {0, 1, 0, 1, 0.1f},          {20, 120, 0, 120, 20},    {3, 7, 2, 7, 1},
-        {50, 50, 40, 60, 5},         {0, 0, 0, 1, 1},          {-20, 80, -20, 80, 10},
+        {0, 100, 0, 100, 10},
+        {0, 6000, 0, 6000, 1000},
+        {20, 80, 10, 80, 10},
+        {70, 180, 60, 180, 20},
+        {0, 120, 0, 120, 20},
+        {0, 600, 0, 600, 100},
+        {0, 1000, 0, 1000, 100},
+        {105, 130, 105, 130, 5},
+        {0, 140, 0, 140, 20},
+        {0, 300, 0, 300, 50},
+        {0, 40, 0, 40, 10},
+        {0, 400, 0, 400, 100},
+        {0, 1, 0, 1, 0.1f},
+        {20, 120, 0, 120, 20},
+        {3, 7, 2, 7, 1},
+        {50, 50, 40, 60, 5},
+        {0, 0, 0, 1, 1},
+        {-20, 80, -20, 80, 10},
         {-300, 300, -300, 300, 100},
+        // log10(316) = 2.4997: the power of ten is 100, so 50 is the step.
+        {0, 316, 0, 350, 50},
     };
     for (const Case& c : cases) {
         const TickScale s = niceScale(c.lo, c.hi);
@@ -53,7 +67,11 @@ TEST(NiceScale, NonFiniteEndsGiveNoTicks) {
                        {-inf, inf},
                        {big, big}}) {
         SCOPED_TRACE(std::to_string(range.first) + ".." + std::to_string(range.second));
-        EXPECT_EQ(tickValues(niceScale(range.first, range.second), ticks, 64), 0);
+        const TickScale s = niceScale(range.first, range.second);
+        EXPECT_EQ(s.tickStart, 0.0f);
+        EXPECT_EQ(s.tickEnd, 0.0f);
+        EXPECT_EQ(s.tickStep, 0.0f);
+        EXPECT_EQ(tickValues(s, ticks, 64), 0);
     }
 }
 
@@ -74,16 +92,22 @@ TEST(TickValues, CountsAndTheLastTickOfFractionalSteps) {
         ASSERT_EQ(count, c.count);
         EXPECT_FLOAT_EQ(ticks[count - 1], c.last);
     }
-    EXPECT_EQ(tickValues(niceScale(0, 100), ticks, 4), 4); // never past the caller's room
+    EXPECT_EQ(tickValues(niceScale(0, 100), ticks, 4), 4);     // never past the caller's room
+    ASSERT_EQ(tickValues(niceScale(0, 0.001f), ticks, 64), 2); // a step of a thousandth
+    EXPECT_FLOAT_EQ(ticks[1], 0.001f);
+    ASSERT_EQ(tickValues(TickScale{5, 5, 1}, ticks, 64), 1); // a scale of one tick
+    EXPECT_EQ(ticks[0], 5.0f);
 }
 
 TEST(DialAngle, MathematicalToGluDegrees) {
     struct Case {
         float math, glu;
     };
-    const Case cases[] = {{60, 30},   {-135, 225}, {150, 300}, {90, 0},         {30, 60},
-                          {-45, 135}, {-300, 30},  {0, 90},    {-270.5f, 0.5f}, {180, 270},
-                          {450, 0},   {-630, 0},   {95, 355}};
+    const Case cases[] = {{60, 30},         {-135, 225},         {150, 300}, {90, 0},
+                          {30, 60},         {-45, 135},          {-300, 30}, {0, 90},
+                          {-270.5f, 0.5f},  {180, 270},          {450, 0},   {-630, 0},
+                          {95, 355},        {89.9995f, 0.0005f}, {500, 310}, {-270.2f, 0.2f},
+                          {-629.5f, 359.5f}};
     for (const Case& c : cases) {
         EXPECT_NEAR(dialAngle(c.math), c.glu, 1e-4) << "math " << c.math;
     }
@@ -94,9 +118,12 @@ TEST(SweepDegrees, ClockwiseFromStartToEnd) {
     EXPECT_NEAR(sweepDegrees(-135, 60), 165.0f, 1e-3);
     EXPECT_NEAR(sweepDegrees(150, 30), 120.0f, 1e-3);
     EXPECT_NEAR(sweepDegrees(-135, -45), 270.0f, 1e-3);
-    for (float a : {-135.0f, 0.0f, 30.0f, 150.0f, 61.7f}) {
+    // -358 degrees: its cosine squared plus its sine squared is a hair above 1.
+    for (float a : {-135.0f, 0.0f, 30.0f, 150.0f, 61.7f, -358.0f}) {
         EXPECT_EQ(sweepDegrees(a, a), 0.0f) << a;
     }
+    // Half a turn apart with pi as 3.14159: the cosine of the difference a hair below -1.
+    EXPECT_NEAR(sweepDegrees(205.1950225830078f, 25.19488525390625f), 180.0f, 0.01);
 }
 
 TEST(ValueAngle, ClampsIntoTheScale) {
@@ -120,6 +147,8 @@ TEST(ValueAngle, ClampsIntoTheScale) {
     for (float v : {0.0f, 50.0f, 99.0f}) {
         EXPECT_EQ(valueAngle(flat, 120.0f, v), 150.0f);
     }
+    const GaugeDef tiny = {"Tiny", "", "%.0f%s", 0, 0.01f, 150, 30};
+    EXPECT_NEAR(valueAngle(tiny, 120.0f, 0.0009f), 139.2f, 1e-3); // a tenth of the scale and less
     const GaugeDef reversed = {"Rev", "", "%.0f%s", 300, 0, 150, 30};
     EXPECT_EQ(valueAngle(reversed, 120.0f, 100.0f), 150.0f);
 }

@@ -1,13 +1,16 @@
-// What real frames show, read back from the pixels: needle angles and colours, the status
-// panel's words and colours, the battery model's line and figures.
+// What real frames show, read back from the pixels: needle angles and colours, the start hint,
+// the status panel's words and colours, the debug overlay, and what each cell's drawing leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "dashboard/battery_fit.h"
 #include "dashboard/battery_model.h"
+#include "dashboard/dial.h"
+#include "dashboard/status_panel.h"
 #include "frame_render.h"
 
 namespace {
@@ -18,35 +21,10 @@ constexpr double valueU0 = 390, valueU1 = 720, valueV0 = 245, valueV1 = 370;
 constexpr int width = 800;
 constexpr int height = 600;
 
-class FrameTest : public ::testing::Test {
+class FrameTest : public FrameFixture {
   protected:
-    void SetUp() override {
-        std::string why;
-        ASSERT_TRUE(openGlContext(gl, width, height, &why)) << why;
-    }
-    void TearDown() override {
-        releaseDashboard();
-        closeGlContext(gl);
-        resetDashboardState();
-    }
-
-    // One frame of the three-column layout with the given set-up.
-    Image frame(void (*configure)(), void (*feed)()) {
-        std::string why;
-        Image image = drawSceneFrame(gl, Scene{"test", width, height, configure, feed}, &why);
-        EXPECT_EQ(image.width, width) << why;
-        return image;
-    }
-
-    CellMap cell(int i, int columns = 3) const { return {cellViewport(i, columns, width, height)}; }
-
-    GlContext gl;
+    FrameTest() : FrameFixture(800, 600) {}
 };
-
-const float white[3] = {1, 1, 1};
-const float red[3] = {1, 0, 0};
-const float green[3] = {0, 1, 0};
-const float blue[3] = {0, 0, 1};
 
 // Cell 0 of the default three-column layout is the throttle dial, 0..100 from -135 to 60.
 TEST_F(FrameTest, ThrottleAboveTheScaleIsARedNeedleAtTheEndAndARedValue) {
@@ -64,7 +42,7 @@ TEST_F(FrameTest, ThrottleAboveTheScaleIsARedNeedleAtTheEndAndARedValue) {
                   },
                   isRed),
               5);
-    EXPECT_NEAR(needleAngle(image, throttle), 60.0, 2.0);
+    EXPECT_NEAR(needleAngle(image, throttle, 60), 60.0, 2.0);
     EXPECT_EQ(countPixels(
                   image, throttle,
                   [](double u, double v) {
@@ -85,7 +63,7 @@ TEST_F(FrameTest, ValueBelowTheScaleIsABlueNeedleAtTheStart) {
     const Image image = frame([] {}, [] { linkRunning = true; }); // raw 0: throttle -50 %
     const CellMap throttle = cell(0);
     EXPECT_GT(needlePixels(image, throttle), 3);
-    EXPECT_NEAR(needleAngle(image, throttle), -135.0, 2.0);
+    EXPECT_NEAR(needleAngle(image, throttle, -135), -135.0, 2.0);
     EXPECT_EQ(countPixels(
                   image, throttle,
                   [](double u, double v) {
@@ -105,7 +83,7 @@ TEST_F(FrameTest, ValueOnTheScaleEndIsWhite) {
                                   telemetry.rawChannels[4] = 159; // duty cycle 100 %
                               });
     const CellMap duty = cell(5); // slot 6 holds the duty cycle
-    EXPECT_NEAR(needleAngle(image, duty), 60.0, 2.0);
+    EXPECT_NEAR(needleAngle(image, duty, 60), 60.0, 2.0);
     const Image text = drawTextAlone(gl, duty.r, white, largeFont, true, 500, 312.5f, "100%");
     EXPECT_EQ(differencesInBand(image, text, duty, valueU0, valueU1, valueV0, valueV1), 0);
 }
@@ -142,149 +120,162 @@ TEST_F(FrameTest, NoNeedleWhileTheLinkIsStoppedAndTheHintInTheMiddle) {
     EXPECT_EQ(mismatched, 0);
 }
 
-TEST_F(FrameTest, StatusPanelRightAfterStart) {
-    const Image image = frame([] {}, [] {});
-    const CellMap panel = cell(8);
+// Every line of the panel in each of its texts and colours, the figures a hair below where their
+// second decimal turns (so a conversion factor off by a thousandth shows), and no warning line
+// unless warned.
+TEST_F(FrameTest, StatusPanelLinesInTheirColoursAndTheTripsFigures) {
     struct Line {
         float y;
         const char* text;
         const float* colour;
     };
-    const Line lines[] = {
-        {820, "Battery: 0.00 A.hrs used", white},
-        {730, "               0.00 kW.hrs used", white},
-        {640, "Stopped", red},
-        {550, "Not Shifting", green},
-        {460, "Main Contactor OFF", red},
-        {370, "Motor Contactors OFF", red},
-        {280, "No drive", white},
-        {190, "Motors uncoupled", red},
+    const struct Case {
+        const char* what;
+        void (*feed)();
+        std::vector<Line> lines;
+    } cases[] = {
+        {"right after start",
+         [] {},
+         {{820, "Battery: 0.00 A.hrs used", white},
+          {730, "               0.00 kW.hrs used", white},
+          {640, "Stopped", red},
+          {550, "Not Shifting", green},
+          {460, "Main Contactor OFF", red},
+          {370, "Motor Contactors OFF", red},
+          {280, "No drive", white},
+          {190, "Motors uncoupled", red}}},
+        {"reverse before forward, parallel before series, and the warning",
+         [] { telemetry.statusFlags = StatusFlags{0, 0, 0, 0, 1, 1, 1, 1, 1}; },
+         {{640, "Moving", green},
+          {280, "Reverse", red},
+          {190, "Motors Parallel", green},
+          {100, "Main Contactor: Voltage Drop Warning", red}}},
+        // The cell before the panel, a battery current above its scale, leaves red.
+        {"shifting with both contactors on, forward in series, after a drive",
+         [] {
+             linkRunning = true;
+             telemetry.rawChannels[2] = 100;
+             telemetry.rawChannels[4] = 159;
+             telemetry.statusFlags = StatusFlags{0, 1, 1, 1, 0, 1, 0, 1, 0};
+             tripTotals.chargeAmpMs = 4481640;    // 1.2449 A.h
+             tripTotals.energyWattMs = 521640000; // 0.1449 kW.h
+         },
+         {{820, "Battery: 1.24 A.hrs used", white},
+          {730, "               0.14 kW.hrs used", white},
+          {640, "Moving", green},
+          {550, "Shifting", red},
+          {460, "Main Contactor ON", green},
+          {370, "Motor Contactors ON", green},
+          {280, "Forward", green},
+          {190, "Motors Series", white}}},
     };
-    for (const Line& line : lines) {
-        const Image text =
-            drawTextAlone(gl, panel.r, line.colour, smallFont, false, 50, line.y, line.text);
-        EXPECT_EQ(differencesInBand(image, text, panel, 0, 999, line.y - 12, line.y + 42), 0)
-            << line.text;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Image image = frame([] {}, c.feed);
+        const CellMap panel = cell(8);
+        bool warned = false;
+        for (const Line& line : c.lines) {
+            const Image text =
+                drawTextAlone(gl, panel.r, line.colour, smallFont, false, 50, line.y, line.text);
+            EXPECT_EQ(differencesInBand(image, text, panel, 0, 999, line.y - 12, line.y + 42), 0)
+                << line.text;
+            warned = warned || line.y == 100;
+        }
+        if (!warned) {
+            EXPECT_EQ(countPixels(
+                          image, panel, [](double, double v) { return v > 85 && v < 142; },
+                          [](Rgb8 colour) { return !isDark(colour); }),
+                      0)
+                << "no warning line";
+        }
     }
-    EXPECT_EQ(countPixels(
-                  image, panel, [](double, double v) { return v > 85 && v < 142; },
-                  [](Rgb8 c) { return !isDark(c); }),
-              0)
-        << "no warning line";
 }
 
-TEST_F(FrameTest, StatusPanelPrefersReverseAndParallel) {
-    const Image image = frame([] {},
+// The latest line and the frame time over the bottom of the status panel, in white.
+TEST_F(FrameTest, DebugOverlayShowsTheLatestLineAndTheFrameRate) {
+    const Image image = frame([] { debugMode = 1; },
                               [] {
-                                  StatusFlags& f = telemetry.statusFlags;
-                                  f = StatusFlags{};
-                                  f.reverse = f.forward = f.motorsParallel = f.motorsSeries = 1;
-                                  f.voltageDropWarning = 1;
+                                  linkRunning = true;
+                                  telemetry.statusFlags = StatusFlags{0, 0, 1, 1, 0, 1, 0, 0, 0};
+                                  driveLine("47 1f 30 32 7f 44 40 2a 0 OMF");
+                                  tripTotals.lastFrameMs = 16;
                               });
     const CellMap panel = cell(8);
-    struct Line {
-        float y;
-        const char* text;
-        const float* colour;
-    };
-    const Line lines[] = {
-        {640, "Moving", green},
-        {280, "Reverse", red},
-        {190, "Motors Parallel", green},
-        {100, "Main Contactor: Voltage Drop Warning", red},
-    };
-    for (const Line& line : lines) {
-        const Image text =
-            drawTextAlone(gl, panel.r, line.colour, smallFont, false, 50, line.y, line.text);
-        EXPECT_EQ(differencesInBand(image, text, panel, 0, 999, line.y - 12, line.y + 42), 0)
-            << line.text;
-    }
+    const Image line = drawTextAlone(gl, panel.r, white, smallFont, false, 50, 100,
+                                     "47 1f 30 32 7f 44 40 2a 0 OMF");
+    EXPECT_EQ(differencesInBand(image, line, panel, 0, 999, 92, 142), 0); // clear of "(" below
+    const Image rate = drawTextAlone(gl, panel.r, white, smallFont, false, 50, 50, "16 (62.5 fps)");
+    EXPECT_EQ(differencesInBand(image, rate, panel, 0, 999, 38, 85), 0);
 }
 
-// The battery model in slot 0 (cell 0): samples on V = 120 - 0.05 x I.
-void batteryInFirstCell() {
-    settings.gaugeSlots[0] = BatteryModel;
-}
-
-TEST_F(FrameTest, BatteryModelFitsItsLineAndPrintsTheFigures) {
-    const Image image = frame(batteryInFirstCell, [] {
-        const double amps[] = {50, 100, 150, 200, 250};
-        for (int i = 0; i < 5; ++i) {
-            tripTotals.currentSamples[i] = amps[i];
-            tripTotals.voltageSamples[i] = 120.0 - 0.05 * amps[i];
+// Each cell's drawing leaves the matrix stack, the matrix and its mode as it found them, no vertex
+// array switched on, and the colour it set last exactly as asked (the frame's bytes cannot tell
+// 1.0 from 1.001): the panel's last line, the dial's needle, white after the battery model, whose
+// line width is that of its fitted line, or 1 when it fitted none.
+TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFoundAndTheirLastColour) {
+    frame([] {}, [] { fillBatterySamples(5); });
+    const struct {
+        const char* what;
+        void (*set)();
+        void (*draw)();
+        std::array<float, 3> colour;
+        float lineWidth; // 0: any
+    } drawings[] = {
+        {"panel warned",
+         [] { telemetry.statusFlags = StatusFlags{0, 0, 0, 0, 0, 0, 0, 0, 1}; },
+         drawStatusPanel,
+         {1, 0, 0},
+         0},
+        {"battery model with a line",
+         [] { tripTotals.sampleIndex = 5; },
+         drawBatteryModel,
+         {1, 1, 1},
+         3},
+        {"battery model without",
+         [] { tripTotals.sampleIndex = 1; },
+         drawBatteryModel,
+         {1, 1, 1},
+         1},
+        {"throttle above",
+         [] { telemetry.rawChannels[0] = 300; },
+         [] { drawDial(Throttle); },
+         {1, 0, 0},
+         0},
+        {"W.h dial", [] { linkRunning = true; }, [] { drawDial(WhPerDistance); }, {1, 1, 1}, 0},
+    };
+    linkRunning = true;
+    for (const auto& d : drawings) {
+        d.set();
+        useDashboardCell(0, 0, 200, 200);
+        glTranslatef(3, 4, 0);
+        glColor3f(0.5f, 0.25f, 0.75f);
+        glLineWidth(2);
+        GLint depth = 0;
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+        d.draw();
+        GLint after = 0;
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &after);
+        EXPECT_EQ(after, depth) << d.what;
+        GLfloat matrix[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
+        EXPECT_EQ(matrix[12], 3.0f) << d.what;
+        EXPECT_EQ(matrix[13], 4.0f) << d.what;
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << d.what;
+        GLint mode = 0;
+        glGetIntegerv(GL_MATRIX_MODE, &mode);
+        EXPECT_EQ(mode, GL_MODELVIEW) << d.what;
+        EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY)) << d.what;
+        GLfloat colour[4];
+        glGetFloatv(GL_CURRENT_COLOR, colour);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(colour[i], d.colour[static_cast<std::size_t>(i)]) << d.what << " " << i;
         }
-        tripTotals.sampleIndex = 5;
-    });
-    const CellMap plot = cell(0);
-    double voc = 0;
-    double slope = 0;
-    ASSERT_TRUE(readFittedLine(image, plot, 0, 300, 105, 130, &voc, &slope));
-    EXPECT_NEAR(voc, 120.0, 0.3);
-    EXPECT_NEAR(slope, -0.05, 0.003);
-
-    const Image vocText =
-        drawTextAlone(gl, plot.r, white, smallFont, false, 400, 900, "Voc  = 120.0 V");
-    EXPECT_EQ(differencesInBand(image, vocText, plot, 380, 999, 888, 960), 0);
-    const Image rintText =
-        drawTextAlone(gl, plot.r, white, smallFont, false, 400, 800, "Rint = 0.050 ohms");
-    EXPECT_EQ(differencesInBand(image, rintText, plot, 380, 999, 790, 850), 0);
-}
-
-float lineWidth() {
-    GLfloat width = 0;
-    glGetFloatv(GL_LINE_WIDTH, &width);
-    return width;
-}
-
-TEST_F(FrameTest, BatteryModelWithOneSampleHasNoLineAndNoFigures) {
-    const Image image = frame(batteryInFirstCell, [] {
-        tripTotals.currentSamples[0] = 150;
-        tripTotals.voltageSamples[0] = 112.5;
-        tripTotals.sampleIndex = 1;
-    });
-    const CellMap plot = cell(0);
-    EXPECT_EQ(countPixels(
-                  image, plot, [](double, double) { return true; }, isOrange),
-              0);
-    EXPECT_EQ(countPixels(
-                  image, plot, [](double u, double v) { return u > 380 && v > 905; },
-                  [](Rgb8 c) { return !isDark(c); }),
-              0);
-    // The one point: a white dot at I = 150, V = 112.5, i.e. (500, 340) of the cell.
-    EXPECT_GT(countPixels(
-                  image, plot, [](double u, double v) { return std::hypot(u - 500, v - 340) < 15; },
-                  isWhite),
-              2);
-    // Without a line the width is back at 1, also where a fitted line of an earlier frame left
-    // 3 and the kept axes are not drawn again.
-    EXPECT_EQ(lineWidth(), 1.0f);
-    glLineWidth(3.0f);
-    drawBatteryModelLive();
-    EXPECT_EQ(lineWidth(), 1.0f);
-}
-
-TEST(BatteryFit, LeastSquaresFigures) {
-    const double amps[] = {50, 100, 150, 200};
-    const double volts[] = {117.5, 115, 112.5, 110};
-    const BatteryFit fit = fitBatteryLine(amps, volts, 4);
-    ASSERT_TRUE(fit.valid);
-    EXPECT_NEAR(fit.voc, 120.0, 1e-9);
-    EXPECT_NEAR(fit.slope, -0.05, 1e-12);
-    // One current fixes no line, also where rounding leaves a trace of spread in the sums.
-    for (double current : {80.0, 80.1, 123.456, 299.9}) {
-        std::vector<double> same(600, current);
-        std::vector<double> v(600, 115.0);
-        for (int n : {2, 3, 7, 600}) {
-            EXPECT_FALSE(fitBatteryLine(same.data(), v.data(), n).valid) << current << " x " << n;
+        if (d.lineWidth != 0) {
+            GLfloat lineWidth = 0;
+            glGetFloatv(GL_LINE_WIDTH, &lineWidth);
+            EXPECT_EQ(lineWidth, d.lineWidth) << d.what;
         }
     }
-    // Neighbouring counts of the battery current still fit.
-    const double close[] = {100.0, 100.03};
-    const double closeVolts[] = {116.0, 115.9988};
-    const BatteryFit near = fitBatteryLine(close, closeVolts, 2);
-    ASSERT_TRUE(near.valid);
-    EXPECT_NEAR(near.slope, -0.04, 1e-6);
-    EXPECT_FALSE(fitBatteryLine(amps, volts, 1).valid);
-    EXPECT_FALSE(fitBatteryLine(amps, volts, 0).valid);
 }
+
 } // namespace

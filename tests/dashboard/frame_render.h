@@ -59,3 +59,42 @@ inline int differencesInBand(const Image& a, const Image& b, const CellMap& cell
     }
     return count;
 }
+
+// A hidden window of a fixed size for tests that read whole frames back; the dashboard's state
+// is back to the program's start after each test.
+class FrameFixture : public ::testing::Test {
+  protected:
+    FrameFixture(int width, int height) : width_(width), height_(height) {}
+    void SetUp() override {
+        std::string why;
+        ASSERT_TRUE(openGlContext(gl, width_, height_, &why)) << why;
+    }
+    void TearDown() override {
+        releaseDashboard();
+        closeGlContext(gl);
+        resetDashboardState();
+    }
+
+    // One frame set up by configure (before initDashboard) and feed (after).
+    Image frame(void (*configure)(), void (*feed)()) {
+        std::string why;
+        Image image = drawSceneFrame(gl, Scene{"test", width_, height_, configure, feed}, &why);
+        EXPECT_EQ(image.width, width_) << why;
+        return image;
+    }
+
+    CellMap cell(int i, int columns = 3) const {
+        return {cellViewport(i, columns, width_, height_)};
+    }
+
+    GlContext gl;
+
+  private:
+    int width_;
+    int height_;
+};
+
+inline const float white[3] = {1, 1, 1};
+inline const float red[3] = {1, 0, 0};
+inline const float green[3] = {0, 1, 0};
+inline const float blue[3] = {0, 0, 1};

@@ -35,6 +35,8 @@ TEST(CellViewport, RowsAndColumnsForEveryWindowSize) {
         {800, 600, 4, 200, 200, {0, 200, 400, 600}, {399, 199, 0}},
         {1024, 768, 3, 341, 256, {0, 341, 682, 0}, {511, 255, 0}},
         {1024, 768, 4, 256, 256, {0, 256, 512, 768}, {511, 255, 0}},
+        // A height where a third off in its fourth digit would move row 1 by a pixel.
+        {1000, 1000, 4, 250, 333, {0, 250, 500, 750}, {666, 333, 0}},
     };
     for (const Case& c : cases) {
         for (int i = 0; i < 3 * c.columns; ++i) {
@@ -84,33 +86,61 @@ TEST(CellLayout, DefaultSlotsReadInTheirOrder) {
 }
 
 TEST(GaugeKindTable, OffersEveryKindButTheSecondNeedle) {
-    EXPECT_EQ(gaugeKindRow(WhPerDistanceNow), -1);
-    EXPECT_EQ(gaugeKindRow(BatteryModel), 12);
-    EXPECT_STREQ(gaugeKindTable[12].name, "Volts/Amps (experimental)");
-    EXPECT_EQ(gaugeKindRow(Speed), 2);
-    EXPECT_EQ(gaugeKindRow(14), -1);
+    const char* names[13] = {"Throttle",
+                             "RPM",
+                             "Speed",
+                             "Duty Cycle",
+                             "Controller Temp",
+                             "Motor Voltage",
+                             "Motor Current",
+                             "Motor Current Limit",
+                             "Battery Voltage",
+                             "Battery Current",
+                             "Battery Power",
+                             "Whr/Distance",
+                             "Volts/Amps (experimental)"};
+    const int32_t ids[13] = {0, 1, 8, 2, 3, 4, 5, 6, 7, 9, 10, 11, 13};
+    for (int row = 0; row < 13; ++row) {
+        EXPECT_EQ(gaugeKindTable[row].id, ids[row]) << row;
+        EXPECT_STREQ(gaugeKindTable[row].name, names[row]) << row;
+        EXPECT_EQ(gaugeKindRow(ids[row]), row) << ids[row];
+    }
+    for (int32_t id : {12, 14, -1}) {
+        EXPECT_EQ(gaugeKindRow(id), -1) << id;
+    }
 }
 
 TEST_F(GaugeSettings, RangesComeFromTheSettingsInEitherUnit) {
+    const struct {
+        GaugeKind kind;
+        int32_t Settings::*min;
+        int32_t Settings::*max;
+        int32_t lo, hi;
+    } ranges[] = {
+        {BatteryVoltage, &Settings::batteryVoltsMin, &Settings::batteryVoltsMax, 90, 140},
+        {BatteryCurrent, &Settings::batteryAmpsMin, &Settings::batteryAmpsMax, -50, 450},
+        {BatteryPower, &Settings::batteryKwMin, &Settings::batteryKwMax, 2, 60},
+        {MotorVoltage, &Settings::motorVoltsMin, &Settings::motorVoltsMax, 3, 144},
+        {MotorCurrent, &Settings::motorAmpsMin, &Settings::motorAmpsMax, -100, 700},
+        {MotorCurrentLimit, &Settings::motorAmpsMin, &Settings::motorAmpsMax, -100, 700},
+        {Speed, &Settings::speedMin, &Settings::speedMax, 5, 95},
+        {WhPerDistance, &Settings::whPerDistanceMin, &Settings::whPerDistanceMax, 10, 250},
+        {WhPerDistanceNow, &Settings::whPerDistanceMin, &Settings::whPerDistanceMax, 10, 250},
+    };
     for (int32_t distanceUnit : {0, 1}) {
         std::memcpy(gaugeDefs, saved, sizeof saved);
         settings.distanceUnit = distanceUnit;
-        settings.speedMin = 5;
-        settings.speedMax = 95;
-        settings.motorAmpsMin = -100;
-        settings.motorAmpsMax = 700;
-        settings.whPerDistanceMin = 10;
-        settings.whPerDistanceMax = 250;
+        for (const auto& r : ranges) {
+            settings.*r.min = r.lo;
+            settings.*r.max = r.hi;
+        }
         applyGaugeSettings();
         SCOPED_TRACE("distanceUnit " + std::to_string(distanceUnit));
-        EXPECT_EQ(gaugeDefs[Speed].minValue, 5.0f);
-        EXPECT_EQ(gaugeDefs[Speed].maxValue, 95.0f);
-        EXPECT_EQ(gaugeDefs[MotorCurrentLimit].minValue, -100.0f);
-        EXPECT_EQ(gaugeDefs[MotorCurrentLimit].maxValue, 700.0f);
-        EXPECT_EQ(gaugeDefs[MotorCurrent].maxValue, 700.0f);
+        for (const auto& r : ranges) {
+            EXPECT_EQ(gaugeDefs[r.kind].minValue, static_cast<float>(r.lo)) << r.kind;
+            EXPECT_EQ(gaugeDefs[r.kind].maxValue, static_cast<float>(r.hi)) << r.kind;
+        }
         for (int kind : {WhPerDistance, WhPerDistanceNow}) {
-            EXPECT_EQ(gaugeDefs[kind].minValue, 10.0f);
-            EXPECT_EQ(gaugeDefs[kind].maxValue, 250.0f);
             EXPECT_STREQ(gaugeDefs[kind].label, distanceUnit ? "w.hrs/mile" : "w.hrs/km");
         }
         EXPECT_STREQ(gaugeDefs[Speed].label, distanceUnit ? "miles" : "km");

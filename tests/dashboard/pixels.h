@@ -79,23 +79,42 @@ inline int needlePixels(const Image& image, const CellMap& cell, double r0 = 40,
         isNeedleColour);
 }
 
-// The mathematical angle (degrees) of the needle: the mean direction of its pixels in the ring.
-inline double needleAngle(const Image& image, const CellMap& cell, double r0 = 40,
-                          double r1 = 140) {
-    double sx = 0;
-    double sy = 0;
+inline double wrapDegrees(double a) {
+    return a - 360.0 * std::floor((a + 180.0) / 360.0);
+}
+
+// The mean angle (degrees, counter-clockwise from +x) of the pixels of a colour that lie within
+// `spread` degrees of `around` and between radii r0 and r1 of a dial centred on (500, 500); NAN
+// when there are none. A needle's angle, or a tick mark's.
+inline double meanAngleNear(const Image& image, const CellMap& cell, double around, double spread,
+                            double r0, double r1, const std::function<bool(Rgb8)>& colour,
+                            int* pixels = nullptr) {
+    double sum = 0;
+    int count = 0;
     for (int y = cell.r.y; y < cell.r.y + cell.r.height; ++y) {
         for (int x = cell.r.x; x < cell.r.x + cell.r.width; ++x) {
             const double du = cell.u(x) - 500.0;
             const double dv = cell.v(y) - 500.0;
             const double r = std::hypot(du, dv);
-            if (r >= r0 && r <= r1 && isNeedleColour(pixelAt(image, x, y))) {
-                sx += du / r;
-                sy += dv / r;
+            if (r < r0 || r > r1 || !colour(pixelAt(image, x, y))) {
+                continue;
+            }
+            const double off = wrapDegrees(std::atan2(dv, du) * 180.0 / M_PI - around);
+            if (std::fabs(off) <= spread) {
+                sum += off;
+                ++count;
             }
         }
     }
-    return std::atan2(sy, sx) * 180.0 / M_PI;
+    if (pixels != nullptr) {
+        *pixels = count;
+    }
+    return count > 0 ? around + sum / count : NAN;
+}
+
+// The angle of the needle near `around`: its pixels in the ring between the hub and the value line.
+inline double needleAngle(const Image& image, const CellMap& cell, double around) {
+    return meanAngleNear(image, cell, around, 90, 40, 140, isNeedleColour);
 }
 
 // The battery model's orange line read back as volts at zero current and volts per ampere, for

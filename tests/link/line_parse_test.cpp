@@ -1,6 +1,8 @@
 // Reply lines: the nine base-16 fields with strtol's rules, the status letters, and cutting the
 // received stream into lines, over a real pseudo-terminal whose far end the test writes.
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
@@ -43,9 +45,12 @@ TEST(ReplyLine, FieldsAndLettersParseByTheirRules) {
         {"1 2 3 4 5 6 7 8 9 SS", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "S......S."},
         {"1 2 3 4 5 6 7 8 9   SGOMRFPSV trailing", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "SGOMRFPSV"},
         {"1 2 3 4 5 6 7 8 9 ofm", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "........."},
+        {"1 2 3 4 5 6 7 8 9\tSO", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "........."}, // spaces only
         // No digit: the position stays before the blanks, so the letters are looked for there.
         {"5 zz 7 SO", {5, 0, 0, 0, 0, 0, 0, 0, 0}, "........."},
-        {"\t1\v2\f3 4 5 6 7 8 9 MF", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "...M.F..."},
+        {"\t1\v2\f3\r4 5 6 7 8 9 MF", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "...M.F..."},
+        // "0x" is a prefix only before a digit, the 0 included.
+        {"0x5 0x0 12 0xg", {5, 0, 18, 0, 0, 0, 0, 0, 0}, "........."},
     };
     for (const LineCase& c : cases) {
         telemetry = Telemetry{};
@@ -118,6 +123,66 @@ TEST_F(LineStream, EveryLineOfOneReadIsLoggedAndTheLastOneHeld) {
     EXPECT_EQ(flagString(telemetry.statusFlags), "S......S.");
     EXPECT_EQ(log(), "1 2 SO\n\n3 4 F\n5 6 SS\n");
     EXPECT_TRUE(errorBoxes.empty());
+
+    // An empty line right behind another one ends the read: it is the one held.
+    writeAll(pair.master, "8 9\n\n");
+    ASSERT_TRUE(readUntil([] { return lineFill == 0; }));
+    EXPECT_STREQ(telemetry.lastLine, "");
+    EXPECT_EQ(log(), "1 2 SO\n\n3 4 F\n5 6 SS\n78 9\n\n");
+}
+
+TEST_F(LineStream, NothingIsReadWhileTheLinkIsNotRunning) {
+    linkRunning = false;
+    writeAll(pair.master, "1 2\r\n");
+    usleep(100000);
+    readReplyLines();
+    EXPECT_EQ(lineFill, 0);
+    EXPECT_STREQ(telemetry.lastLine, "");
+    linkRunning = true;
+    ASSERT_TRUE(readUntil([] { return std::string(telemetry.lastLine) == "1 2"; }));
+}
+
+// A program started with its standard input closed gets descriptor 0 for the port.
+TEST(SerialPort, APortOnDescriptorZeroIsAPortLikeAnyOther) {
+    resetLinkState();
+    TerminalPair pair = openTerminalPair();
+    const int input = dup(0);
+    close(0);
+    ASSERT_TRUE(openPortOn(pair));
+    EXPECT_EQ(portHandle, 0);
+    EXPECT_FALSE(isPortClosed());
+    writeAll(pair.master, "3 4\r\n");
+    EXPECT_TRUE(waitFor(
+        [] {
+            readReplyLines();
+            return std::string(telemetry.lastLine) == "3 4";
+        },
+        std::chrono::seconds(10)));
+    closePort();
+    EXPECT_TRUE(isPortClosed());
+    EXPECT_EQ(fcntl(0, F_GETFD), -1) << "descriptor 0 closed with the port";
+    dup2(input, 0);
+    close(input);
+    releaseLinkState();
+    closeTerminalPair(pair);
+}
+
+// The texts of the errors the system reports: a missing device in words of its own, any other
+// code in the system's words, and a code the system has no words for by its number.
+TEST(SerialPort, SystemErrorsAreReportedInTheSystemsWords) {
+    const struct {
+        int code;
+        const char* text;
+    } cases[] = {{ENOENT, "The selected COM port could not be opened"},
+                 {EIO, "Input/output error"},
+                 {4242, "Unknown error 4242"}};
+    for (const auto& c : cases) {
+        resetLinkState();
+        errno = c.code;
+        reportSystemError();
+        EXPECT_EQ(errorBoxes, std::vector<std::string>{c.text});
+        releaseLinkState();
+    }
 }
 
 TEST_F(LineStream, ANulInsideALineReachesTheLogWhole) {

@@ -1,6 +1,6 @@
-// Faults of the link: a missing or held port, a hang-up mid-stream, garbage, an overlong line,
-// a controller that never falls quiet, and writes that fail or stall. Each shows its message
-// once, leaves the port closed and the link stopped, and loses no line received before it.
+// Faults of the link: a missing or held port, a hang-up mid-stream, garbage and an overlong line
+// (writes that fail or stall: port_timing_test.cpp). Each shows its message once, leaves the port
+// closed and the link stopped, and loses no line received before it.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -136,75 +136,4 @@ TEST_F(LinkFaults, AnOverlongLineStopsTheLinkAndTheNextStartBeginsClean) {
     stopSimulator(sim);
 }
 
-TEST_F(LinkFaults, AControllerThatNeverFallsQuietCannotHoldTheStop) {
-    SimulatorRun sim = startSimulator({"--never-quiet"});
-    WorkingDirectoryGuard here(sim.folder);
-    startLink();
-    noteCaptureLog();
-    ASSERT_TRUE(linkRunning);
-    stopLink(); // the drain gives up after its rounds, and the stop goes on
-    expectStoppedAndClosed();
-    EXPECT_TRUE(errorBoxes.empty());
-
-    // Still streaming: the next start's drains give up in turn, and its lines are read.
-    startLink();
-    const std::string log = noteCaptureLog();
-    ASSERT_TRUE(linkRunning);
-    ASSERT_TRUE(waitFor(
-        [&] {
-            readReplyLines();
-            return readFile(log).size() > 100 || !errorBoxes.empty();
-        },
-        std::chrono::seconds(30)));
-    EXPECT_TRUE(errorBoxes.empty());
-    stopLink();
-    expectStoppedAndClosed();
-    const std::string logged = readFile(log);
-    EXPECT_TRUE(isRunOfSentLines(logged, sentLines(sim))) << logged;
-    stopSimulator(sim);
-}
-
-ssize_t halfThenStall(int fd, const void* bytes, std::size_t count) {
-    noteCaptureLog();
-    static int calls = 0;
-    if (calls++ == 0) {
-        return ::write(fd, bytes, count / 2);
-    }
-    errno = EAGAIN;
-    return -1;
-}
-
-ssize_t failing(int, const void*, std::size_t) {
-    noteCaptureLog();
-    errno = EIO;
-    return -1;
-}
-
-TEST_F(LinkFaults, AWriteThatFailsOrStallsEndsTheStartWithOneReport) {
-    struct Case {
-        PortWriteFunction write;
-        std::vector<std::string> boxes;
-    };
-    const Case cases[] = {
-        {halfThenStall, {"Did not write all data"}},
-        {failing, {"Input/output error", "Did not write all data"}},
-    };
-    SimulatorRun sim = startSimulator({});
-    WorkingDirectoryGuard here(sim.folder);
-    for (const Case& c : cases) {
-        errorBoxes.clear();
-        setPortWriteFunction(c.write);
-        startLink();
-        EXPECT_EQ(errorBoxes, c.boxes);
-        expectStoppedAndClosed();
-    }
-    setPortWriteFunction(nullptr);
-    // Nothing after the fault reached the line: neither "p" nor "Q4" nor a second stop.
-    std::string wire;
-    for (const ReceivedChunk& chunk : receivedChunks(sim)) {
-        wire += chunk.bytes;
-    }
-    EXPECT_EQ(wire, " ");
-    stopSimulator(sim);
-}
 } // namespace

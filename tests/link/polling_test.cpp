@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "dashboard/frame.h"
@@ -94,6 +95,23 @@ TEST_F(Polling, AHeldKeyActsOncePerKeyDown) {
     updateLink(16);
     EXPECT_EQ(errorBoxes.size(), 2u);
     rmdir(folder.c_str());
+}
+
+// A frame counts its time with the values of the lines it read itself: 200 A for 100 ms. A frame
+// whose read fails counts nothing and says the link stopped.
+TEST_F(Polling, AFrameCountsItsTimeWithTheLinesItRead) {
+    TerminalPair pair = openTerminalPair();
+    ASSERT_TRUE(openPortOn(pair));
+    writeAll(pair.master, "0 0 28 0 9f 44 0 0 0\r\n"); // 40 x 5 A at a duty of 159 (100 %)
+    int queued = 0;
+    ASSERT_TRUE(waitFor([&] { return ioctl(portHandle, FIONREAD, &queued) == 0 && queued == 22; },
+                        std::chrono::seconds(10)));
+    EXPECT_TRUE(updateLink(100));
+    EXPECT_EQ(tripTotals.chargeAmpMs, 20000.0);
+    closeTerminalPair(pair);
+    EXPECT_FALSE(updateLink(100));
+    EXPECT_EQ(tripTotals.chargeAmpMs, 20000.0);
+    EXPECT_EQ(errorBoxes, std::vector<std::string>{"Input/output error"});
 }
 
 TEST_F(Polling, SStartsAndStopsTheLinkAndFramesReadWhileItRuns) {

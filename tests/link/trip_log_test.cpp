@@ -15,6 +15,7 @@
 #include "link/trip_log.h"
 #include "platform/capture_folder.h"
 #include "platform/clock.h"
+#include "shell/settings.h"
 #include "support/link_state.h"
 #include "support/simulator.h"
 
@@ -127,6 +128,73 @@ TEST_F(TripLog, OneRowPerLineWithItsQuantitiesFlagsAndTheDashboardsTotals) {
     EXPECT_GT(std::strtod(csv.back()[25].c_str(), nullptr), 0.0);
     EXPECT_GT(std::strtod(csv.back()[24].c_str(), nullptr), 0.0);
     stopSimulator(sim);
+}
+
+// The file itself: the header follows the units, and a row holds the time since the start, every
+// kind's value, the flags and the totals, each number as the shortest text that reads back the
+// same. The values are worked out by hand from the calibration table.
+TEST_F(TripLog, TheHeaderNamesTheUnitsAndARowHoldsTheLinesValuesAndTheTotals) {
+    const struct {
+        int32_t temperatureUnit, distanceUnit;
+        const char* temperature;
+        const char* distance[4]; // speed, per distance, per distance now, total
+    } cases[] = {
+        {0, 0, "c", {"kmh", "km", "km", "km"}},
+        {1, 0, "f", {"kmh", "km", "km", "km"}},
+        {0, 1, "c", {"mph", "mile", "mile", "miles"}},
+        {2, 2, "c", {"kmh", "km", "km", "km"}}, // only 1 chooses the other unit
+    };
+    const ScratchFolder folder("kv-trip");
+    int file = 0;
+    for (const auto& c : cases) {
+        settings.temperatureUnit = c.temperatureUnit;
+        settings.distanceUnit = c.distanceUnit;
+        const std::string name = folder.path + "/trip" + std::to_string(++file) + ".csv";
+        const int descriptors = openDescriptorCount();
+        openTripLog(name.c_str(), 4000);
+        const std::string header =
+            std::string("ms,throttle_pct,motor_rpm,duty_cycle_pct,controller_temp_") +
+            c.temperature +
+            ",motor_voltage_v,motor_current_a,motor_current_limit_a,battery_voltage_v,speed_" +
+            c.distance[0] + ",battery_current_a,battery_power_kw,wh_per_" + c.distance[1] +
+            ",wh_per_" + c.distance[2] +
+            "_now,stopped,shifting,main_contactor_on,motor_contactors_on,reverse,forward,"
+            "motors_parallel,motors_series,voltage_drop_warning,charge_ah,energy_kwh,distance_" +
+            c.distance[3] + "\r\n";
+        EXPECT_EQ(readFile(name), header) << "written out as soon as the log opens";
+
+        const float raw[9] = {156, 31, 41, 52, 127, 68, 61, 42, 9};
+        std::copy(raw, raw + 9, telemetry.rawChannels);
+        telemetry.statusFlags = StatusFlags{1, 0, 1, 1, 0, 1, 0, 1, 0};
+        tripTotals.chargeAmpMs = 5e6;  // 1.3888888888888888 A.h
+        tripTotals.energyWattMs = 5e8; // 0.1388888888888889 kW.h, 138.9 Wh
+        tripTotals.distance = 3.42;    // 40.61078622482131 Wh per km
+        writeTripRow(4007);
+        EXPECT_EQ(readFile(name),
+                  header + "7,60.28368920087814,3100,79.87421250343323,23.03030252456665,"
+                           "106.98828125,205,260,119.265625,38.44000110402703,163.74213905334474,"
+                           "19.528808871507646,40.61078622482131,508.03349716939357,"
+                           "1,0,1,1,0,1,0,1,0,1.3888888888888888,0.1388888888888889,3.42\r\n")
+            << "flushed with every row";
+        closeTripLog();
+        EXPECT_EQ(tripLog, nullptr);
+        EXPECT_EQ(openDescriptorCount(), descriptors);
+        writeTripRow(4010); // no log open: nothing anywhere
+    }
+
+    // A name that is taken is left as it is, and the reason goes to standard error.
+    const std::string taken = folder.path + "/taken.csv";
+    std::FILE* earlier = std::fopen(taken.c_str(), "w");
+    ASSERT_NE(earlier, nullptr);
+    std::fputs("an earlier drive\r\n", earlier);
+    std::fclose(earlier);
+    ::testing::internal::CaptureStderr();
+    openTripLog(taken.c_str(), 0);
+    writeTripRow(5);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "KestroView: cannot write the trip log " + taken + ": File exists\n");
+    EXPECT_EQ(tripLog, nullptr);
+    EXPECT_EQ(readFile(taken), "an earlier drive\r\n");
 }
 
 TEST(TripLogName, PairsWithTheCaptureLogSuffixIncluded) {

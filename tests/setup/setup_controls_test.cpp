@@ -1,5 +1,6 @@
 // The setup dialog's rules on the control record, without a display: what the controls show for
 // a record, and what "Start" stores from them.
+#include <cfloat>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -14,12 +15,17 @@
 #include "support/process.h"
 
 namespace {
+// "Start" reads every control back into a record that holds none of the loaded values (only the
+// reserved bytes, which no control shows, are the loaded ones), so a field the read-back forgets
+// shows.
 Settings readBack(const Settings& loaded, const std::function<void(SetupControls&)>& edit = {}) {
     SetupControls controls = setupControlsFrom(loaded);
     if (edit) {
         edit(controls);
     }
-    Settings stored = loaded;
+    Settings stored;
+    std::memset(&stored, 0xA5, sizeof stored);
+    std::memcpy(stored.reserved, loaded.reserved, sizeof stored.reserved);
     readBackSetupControls(controls, stored);
     return stored;
 }
@@ -32,6 +38,7 @@ bool sameBytes(const Settings& a, const Settings& b) {
 TEST(SetupControls, DefaultsShowAsThePersonExpects) {
     SetupControls c = setupControlsFrom(defaultSettings());
     EXPECT_EQ(c.comList.selected, 0); // COM1
+    EXPECT_TRUE(c.comList.enabled);
     EXPECT_EQ(c.modelRadio, idModelK1K);
     EXPECT_EQ(c.temperatureRadio, idCelcius);
     EXPECT_EQ(c.distanceRadio, idKilometres);
@@ -52,7 +59,11 @@ TEST(SetupControls, DefaultsShowAsThePersonExpects) {
         EXPECT_STREQ(findEdit(c, e.id)->text, e.text) << e.id;
         EXPECT_TRUE(findEdit(c, e.id)->digitsOnly) << e.id;
     }
+    EXPECT_EQ(findEdit(c, 1023), &c.rpmEdit);
     EXPECT_FALSE(c.rpmEdit.digitsOnly);
+    EXPECT_EQ(findEdit(c, 1005), nullptr);
+    EXPECT_EQ(findList(c, 1005), nullptr);
+    EXPECT_EQ(findLabel(c, 1005), nullptr);
 
     EXPECT_STREQ(findLabel(c, idMultiplierLabel)->text, "Motor RPM -> km/h multiplier");
     EXPECT_STREQ(findLabel(c, idSpeedLabel)->text, "km/h");
@@ -68,6 +79,16 @@ TEST(SetupControls, DefaultsShowAsThePersonExpects) {
         EXPECT_STREQ(gaugeKindTable[list.selected].name, kinds[i]) << list.id;
         const bool fourthColumn = list.id == 1043 || list.id == 1047 || list.id == 1050;
         EXPECT_EQ(list.enabled, !fourthColumn) << list.id;
+    }
+}
+
+TEST(SetupControls, AComPortOutsideTheListShowsNoSelection) {
+    for (int32_t comPort : {0, 11, -3}) {
+        Settings loaded = defaultSettings();
+        loaded.comPort = comPort;
+        const SetupControls c = setupControlsFrom(loaded);
+        EXPECT_EQ(c.comList.selected, -1) << comPort;
+        EXPECT_STREQ(c.comDevice.text, "") << comPort;
     }
 }
 
@@ -161,6 +182,10 @@ TEST(SetupControls, EditTextsParseLikeTheCLibrary) {
         {"-99999999999", INT32_MIN},
         {"12 34", 12},
         {"- 5", 0},
+        {"\t\n\v\f\r 8", 8},
+        {"-2147483647", -2147483647},
+        {"-2147483649", INT32_MIN},
+        {"90", 90},
     };
     for (const auto& c : integers) {
         EXPECT_EQ(parseDecimalInt(c.text), c.value) << '"' << c.text << '"';
@@ -172,36 +197,85 @@ TEST(SetupControls, EditTextsParseLikeTheCLibrary) {
     } numbers[] = {
         {"", 0.0f},     {"x1", 0.0f},   {" 0.5x", 0.5f},       {"1e3", 1000.0f},
         {".25", 0.25f}, {"3,5", 3.0f},  {"-2.5", -2.5f},       {"nan", 0.0f},
-        {"inf", 0.0f},  {"1e39", 0.0f}, {"0.012400", 0.0124f},
+        {"inf", 0.0f},  {"1e39", 0.0f}, {"0.012400", 0.0124f}, {"3.4028234663852886e38", FLT_MAX},
     };
     for (const auto& c : numbers) {
         EXPECT_EQ(parseDecimalFloat(c.text), c.value) << '"' << c.text << '"';
     }
 }
 
-TEST(SetupControls, EditedControlsAreStored) {
-    const Settings stored = readBack(defaultSettings(), [](SetupControls& c) {
-        std::strcpy(findEdit(c, 1014)->text, ""); // empty stores 0
-        std::strcpy(findEdit(c, 1016)->text, "750");
-        std::strcpy(findEdit(c, 1027)->text, "12x"); // digits up to the first other character
-        std::strcpy(c.rpmEdit.text, "0.0155");
-        c.comList.selected = 4;
-        c.modelRadio = idModelK2K;
-        c.distanceRadio = idMiles;
-        c.resolutionRadio = id1024x768;
-        c.depthRadio = id32bpp;
-        c.fullScreenChecked = true;
-    });
-    EXPECT_EQ(stored.batteryVoltsMin, 0);
-    EXPECT_EQ(stored.motorAmpsMax, 750);
-    EXPECT_EQ(stored.whPerDistanceMax, 12);
-    EXPECT_EQ(stored.rpmToSpeed, 0.0155f);
-    EXPECT_EQ(stored.comPort, 5);
-    EXPECT_EQ(stored.controllerModel, 1);
-    EXPECT_EQ(stored.distanceUnit, 1);
-    EXPECT_EQ(stored.screenResolution, 2);
-    EXPECT_EQ(stored.colorDepth, 1);
-    EXPECT_EQ(stored.fullScreen, 1);
+// Each control changed alone changes its own field and no other.
+TEST(SetupControls, EachControlIsReadBackIntoItsOwnField) {
+    const struct Case {
+        const char* what;
+        std::function<void(SetupControls&)> edit;
+        std::function<void(Settings&)> expect;
+    } cases[] = {
+        {"1014", [](SetupControls& c) { std::strcpy(findEdit(c, 1014)->text, "1"); },
+         [](Settings& s) { s.batteryVoltsMin = 1; }},
+        {"1013", [](SetupControls& c) { std::strcpy(findEdit(c, 1013)->text, "2"); },
+         [](Settings& s) { s.batteryVoltsMax = 2; }},
+        {"1019", [](SetupControls& c) { std::strcpy(findEdit(c, 1019)->text, "3"); },
+         [](Settings& s) { s.batteryAmpsMin = 3; }},
+        {"1020", [](SetupControls& c) { std::strcpy(findEdit(c, 1020)->text, "4"); },
+         [](Settings& s) { s.batteryAmpsMax = 4; }},
+        {"1024", [](SetupControls& c) { std::strcpy(findEdit(c, 1024)->text, "5"); },
+         [](Settings& s) { s.batteryKwMin = 5; }},
+        {"1025", [](SetupControls& c) { std::strcpy(findEdit(c, 1025)->text, "6"); },
+         [](Settings& s) { s.batteryKwMax = 6; }},
+        {"1011", [](SetupControls& c) { std::strcpy(findEdit(c, 1011)->text, "7"); },
+         [](Settings& s) { s.motorVoltsMin = 7; }},
+        {"1012", [](SetupControls& c) { std::strcpy(findEdit(c, 1012)->text, "8"); },
+         [](Settings& s) { s.motorVoltsMax = 8; }},
+        {"1015", [](SetupControls& c) { std::strcpy(findEdit(c, 1015)->text, "9"); },
+         [](Settings& s) { s.motorAmpsMin = 9; }},
+        {"1016 typed 750", [](SetupControls& c) { std::strcpy(findEdit(c, 1016)->text, "750"); },
+         [](Settings& s) { s.motorAmpsMax = 750; }},
+        {"1030", [](SetupControls& c) { std::strcpy(findEdit(c, 1030)->text, "11"); },
+         [](Settings& s) { s.speedMin = 11; }},
+        {"1031", [](SetupControls& c) { std::strcpy(findEdit(c, 1031)->text, "12"); },
+         [](Settings& s) { s.speedMax = 12; }},
+        {"1026", [](SetupControls& c) { std::strcpy(findEdit(c, 1026)->text, "13"); },
+         [](Settings& s) { s.whPerDistanceMin = 13; }},
+        {"1027: digits up to the first other character",
+         [](SetupControls& c) { std::strcpy(findEdit(c, 1027)->text, "12x"); },
+         [](Settings& s) { s.whPerDistanceMax = 12; }},
+        {"1014 empty stores 0", [](SetupControls& c) { std::strcpy(findEdit(c, 1014)->text, ""); },
+         [](Settings& s) { s.batteryVoltsMin = 0; }},
+        {"1023", [](SetupControls& c) { std::strcpy(c.rpmEdit.text, "0.0155"); },
+         [](Settings& s) { s.rpmToSpeed = 0.0155f; }},
+        {"COM5", [](SetupControls& c) { c.comList.selected = 4; },
+         [](Settings& s) { s.comPort = 5; }},
+        {"COM10", [](SetupControls& c) { c.comList.selected = 9; },
+         [](Settings& s) { s.comPort = 10; }},
+        {"K2K", [](SetupControls& c) { c.modelRadio = idModelK2K; },
+         [](Settings& s) { s.controllerModel = 1; }},
+        {"Fahrenheit", [](SetupControls& c) { c.temperatureRadio = idFahrenheit; },
+         [](Settings& s) { s.temperatureUnit = 1; }},
+        {"miles", [](SetupControls& c) { c.distanceRadio = idMiles; },
+         [](Settings& s) { s.distanceUnit = 1; }},
+        {"3x4", [](SetupControls& c) { c.layoutRadio = idLayout3x4; },
+         [](Settings& s) { s.gaugeLayout = 1; }},
+        {"640x480", [](SetupControls& c) { c.resolutionRadio = id640x480; },
+         [](Settings& s) { s.screenResolution = 0; }},
+        {"1024x768", [](SetupControls& c) { c.resolutionRadio = id1024x768; },
+         [](Settings& s) { s.screenResolution = 2; }},
+        {"32bpp", [](SetupControls& c) { c.depthRadio = id32bpp; },
+         [](Settings& s) { s.colorDepth = 1; }},
+        {"full screen", [](SetupControls& c) { c.fullScreenChecked = true; },
+         [](Settings& s) { s.fullScreen = 1; }},
+        {"list 1040: Volts/Amps", [](SetupControls& c) { findList(c, 1040)->selected = 12; },
+         [](Settings& s) { s.gaugeSlots[0] = BatteryModel; }},
+        {"list 1045: Speed", [](SetupControls& c) { findList(c, 1045)->selected = 2; },
+         [](Settings& s) { s.gaugeSlots[5] = Speed; }},
+        {"list 1050: Throttle", [](SetupControls& c) { findList(c, 1050)->selected = 0; },
+         [](Settings& s) { s.gaugeSlots[10] = Throttle; }},
+    };
+    for (const Case& c : cases) {
+        Settings expected = defaultSettings();
+        c.expect(expected);
+        EXPECT_TRUE(sameBytes(readBack(defaultSettings(), c.edit), expected)) << c.what;
+    }
 }
 
 TEST(SetupControls, MilesChangesTheThreeLabelsAndNotTheNumbers) {
@@ -244,28 +318,44 @@ TEST(SetupControls, DigitsOnlyEditsTakeOnlyDigits) {
     const struct {
         const char* typed;
         const char* taken;
-    } cases[] = {{"123", "123"}, {"a1b2", "12"},   {"-5", "5"}, {"x", ""},
-                 {"", ""},       {"\xd9\xa1", ""}, {" 7 ", "7"}};
+        std::size_t room;
+    } cases[] = {{"123", "123", 16},   {"a1b2", "12", 16},   {"-5", "5", 16},  {"x", "", 16},
+                 {"", "", 16},         {"\xd9\xa1", "", 16}, {" 7 ", "7", 16}, {"x9y0", "90", 16},
+                 {"123456", "123", 4}, {"5", "", 1}};
     for (const auto& c : cases) {
-        char digits[16];
-        keepDigits(c.typed, digits, sizeof digits);
+        char digits[17];
+        std::memset(digits, 'z', sizeof digits);
+        keepDigits(c.typed, digits, c.room);
         EXPECT_STREQ(digits, c.taken) << '"' << c.typed << '"';
+        EXPECT_EQ(digits[c.room], 'z') << "nothing past the room given";
     }
 }
 
 TEST(SetupControls, ComDeviceNamesWhatThePortOpens) {
-    const std::string folder = makeScratchFolder("kv-setup-com");
-    ASSERT_FALSE(folder.empty());
+    const ScratchFolder folder("kv-setup-com");
+    ASSERT_FALSE(folder.path.empty());
     char* const previous = getcwd(nullptr, 0);
-    ASSERT_EQ(chdir(folder.c_str()), 0);
+    ASSERT_EQ(chdir(folder.path.c_str()), 0);
     ASSERT_EQ(symlink("/dev/null", "COM3"), 0);
+    std::FILE* device = std::fopen("d", "w"); // a device of a one-letter name beside the link
+    ASSERT_NE(device, nullptr);
+    std::fclose(device);
+    ASSERT_EQ(symlink("d", "COM1"), 0);
+    device = std::fopen("COM2", "w"); // a device of that name, not a link
+    ASSERT_NE(device, nullptr);
+    std::fclose(device);
 
     char text[128];
     EXPECT_TRUE(describeComDevice(3, text, sizeof text));
     EXPECT_STREQ(text, "COM3 -> /dev/null");
+    EXPECT_TRUE(describeComDevice(1, text, sizeof text));
+    EXPECT_STREQ(text, "COM1 -> d");
+    EXPECT_TRUE(describeComDevice(2, text, sizeof text));
+    EXPECT_STREQ(text, "COM2");
     EXPECT_FALSE(describeComDevice(0, text, sizeof text));
     EXPECT_STREQ(text, "no device for COM0");
 
+    EXPECT_STREQ(setupControlsFrom(defaultSettings()).comDevice.text, "COM1 -> d");
     Settings loaded = defaultSettings();
     loaded.comPort = 3;
     SetupControls c = setupControlsFrom(loaded);
@@ -277,8 +367,6 @@ TEST(SetupControls, ComDeviceNamesWhatThePortOpens) {
     readBackSetupControls(c, stored);
     EXPECT_EQ(stored.comPort, 1); // the device is only shown; the number is stored
 
-    unlink("COM3");
     EXPECT_EQ(chdir(previous), 0);
     std::free(previous);
-    rmdir(folder.c_str());
 }

@@ -77,13 +77,16 @@ TEST_F(SettingsFile, ShortFileIsIgnoredWhole) {
     EXPECT_EQ(bytesOf(settings), bytesOf(defaultSettings()));
 }
 
+// Room for more than two records: exactly one is read, and the file is closed again.
 TEST_F(SettingsFile, LongerFileGivesItsFirst136Bytes) {
-    std::vector<unsigned char> bytes(200);
+    std::vector<unsigned char> bytes(300);
     for (size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<unsigned char>(i * 7 + 3);
     }
     writeBytes(path, bytes);
+    const int descriptors = openDescriptorCount();
     EXPECT_TRUE(loadSettings(path.c_str()));
+    EXPECT_EQ(openDescriptorCount(), descriptors);
     EXPECT_EQ(bytesOf(settings), std::vector<unsigned char>(bytes.begin(), bytes.begin() + 136));
 }
 

@@ -301,3 +301,16 @@ ScratchFolder::~ScratchFolder() {
         runCommand("rm -rf '" + path + "'");
     }
 }
+
+int openDescriptorCount() {
+    DIR* folder = opendir("/proc/self/fd");
+    if (folder == nullptr) {
+        return -1;
+    }
+    int count = 0;
+    while (readdir(folder) != nullptr) {
+        ++count;
+    }
+    closedir(folder);
+    return count;
+}

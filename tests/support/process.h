@@ -72,3 +72,6 @@ struct ScratchFolder {
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     std::string path;
 };
+
+// How many file descriptors this process holds open: a file left open shows as one more.
+int openDescriptorCount();

@@ -39,7 +39,7 @@ class LineMeasuring : public GlTest {
         glClear(GL_COLOR_BUFFER_BIT);
         useDashboardCell(p.viewportX, 0, p.viewportWidth, p.viewportWidth);
         glTranslatef(500, 500, 0);
-        glColor3f(1, 1, 1);
+        glColor3f(1, 0.5f, 0.25f); // each channel of its own: the drawn colour is the one given
         printText(font, true, p.x, p.y, "%s", p.text);
         return readFrame();
     }

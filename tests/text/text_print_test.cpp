@@ -112,6 +112,30 @@ TEST_F(TextPrintTest, CentringMeasuresInGlyphUnitsUnderTheDashboardProjection) {
     EXPECT_EQ(countDifferentPixels(centred, placed), 0u);
 }
 
+// Under a perspective projection (the text 5 units in front of the eye, where a unit is a pixel)
+// the point still anchors the line: drawn where one pass would draw it, and centred by the width
+// of its advances.
+TEST_F(TextPrintTest, UnderAPerspectiveProjectionTheLineStaysOnItsPoint) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-400, 400, -300, 300, 5, 50);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0, 0, -5);
+    const std::string line = "Hg 42";
+    const Image printed = frameOf([&] { printText(large, false, -100, 20, "%s", line.c_str()); });
+    const Image once = frameOf([&] { drawOnePass(large, -100, 20, line); });
+    EXPECT_FALSE(findInk(printed, black).empty);
+    EXPECT_EQ(countDifferentPixels(printed, once), 0u);
+
+    const float width = float(lineAdvance(referenceGlyphs(fontFile("Arial"), 72), line));
+    const Image centred = frameOf([&] { printText(large, true, 30, 20, "%s", line.c_str()); });
+    const Image placed = frameOf([&] {
+        printText(large, false, 30 - width * 0.5f, 20 - (width / 5) * 0.5f, "%s", line.c_str());
+    });
+    EXPECT_EQ(countDifferentPixels(centred, placed), 0u);
+}
+
 TEST_F(TextPrintTest, LinesStepDownByThePitch) {
     const struct {
         const GlyphFont* font;
@@ -207,6 +231,32 @@ TEST_F(TextPrintTest, CentredLineStartingOutsideTheViewIsNotShifted) {
     const Image plain = frameOf([&] { printText(large, false, -40, 300, "WWWW"); });
     EXPECT_FALSE(findInk(plain, black).empty);
     EXPECT_EQ(countDifferentPixels(centred, plain), 0u);
+}
+
+// The text looks the same whatever matrix mode and enables the caller left: lighting with no
+// light, a depth test that passes nothing, texturing and blending off.
+TEST_F(TextPrintTest, TheCallersMatrixModeAndEnablesDoNotChangeTheText) {
+    const Image plain = frameOf([&] { printText(small, true, 300, 300, "Hg 42"); });
+    EXPECT_FALSE(findInk(plain, black).empty);
+    for (GLenum mode : {GL_PROJECTION, GL_TEXTURE}) {
+        const Image other = frameOf([&] {
+            glMatrixMode(mode);
+            printText(small, true, 300, 300, "Hg 42");
+            glMatrixMode(GL_MODELVIEW);
+        });
+        EXPECT_EQ(countDifferentPixels(plain, other), 0u) << mode;
+    }
+    const Image enabled = frameOf([&] {
+        glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_NEVER);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_BLEND);
+        printText(small, true, 300, 300, "Hg 42");
+        glPopAttrib();
+    });
+    EXPECT_EQ(countDifferentPixels(plain, enabled), 0u);
 }
 
 // What the caller had set before the call; each is read back afterwards.
