@@ -44,16 +44,6 @@ bool exists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        result.push_back(line);
-    }
-    return result;
-}
-
 // "libc6 (>= 2.34)" as name "libc6", relation ">=", version "2.34".
 struct Dependency {
     std::string name, relation, version;
@@ -88,8 +78,8 @@ packagesHolding(const std::vector<std::string>& sonames) {
         }
     }
     std::map<std::string, std::set<std::string>> holders;
-    for (const std::string& line :
-         lines(runCommand(dpkgQuery() + " -S" + paths + " 2>/dev/null"))) {
+    std::istringstream found(runCommand(dpkgQuery() + " -S" + paths + " 2>/dev/null"));
+    for (std::string line; std::getline(found, line);) {
         // "libc6:arm64: /lib/...", or "a:arm64, b:arm64: /usr/lib/..." when several hold it.
         const std::size_t colon = line.find(": /");
         if (colon == std::string::npos) {
@@ -184,12 +174,12 @@ TEST_F(Package, DeclaresItsRunTimeDependenciesAndTheyAreInstallable) {
     std::string libc6;
     for (const Dependency& dependency : declared) {
         std::string version;
-        for (const std::string& line :
-             lines(runCommand(dpkgQuery() + " -W -f '${Architecture} ${Version}\\n' '" +
-                              dependency.name + "' 2>/dev/null"))) {
-            const std::string architecture = line.substr(0, line.find(' '));
+        std::istringstream found(runCommand(dpkgQuery() +
+                                            " -W -f '${Architecture} ${Version}\\n' '" +
+                                            dependency.name + "' 2>/dev/null"));
+        for (std::string architecture, candidate; found >> architecture >> candidate;) {
             if (architecture == debianArchitecture || architecture == "all") {
-                version = line.substr(line.find(' ') + 1);
+                version = candidate;
             }
         }
         EXPECT_FALSE(version.empty()) << dependency.name << " for " << debianArchitecture;
@@ -213,7 +203,11 @@ TEST_F(Package, DeclaresItsRunTimeDependenciesAndTheyAreInstallable) {
         const std::string needed =
             runCommand("readelf -d '" + path + "' | sed -n 's/.*(NEEDED).*\\[\\(.*\\)\\]/\\1/p'");
         EXPECT_FALSE(needed.empty()) << "no NEEDED entries in " << path;
-        const std::vector<std::string> sonames = lines(needed);
+        std::vector<std::string> sonames;
+        std::istringstream listed(needed);
+        for (std::string soname; listed >> soname;) {
+            sonames.push_back(soname);
+        }
         const std::map<std::string, std::set<std::string>> holders = packagesHolding(sonames);
         for (const std::string& soname : sonames) {
             const auto found = holders.find(soname);
