@@ -19,10 +19,15 @@ fi
 # hands them to qemu, which finds their libraries through QEMU_LD_PREFIX (the test preset's).
 binfmt=/proc/sys/fs/binfmt_misc
 if [ ! -e "$binfmt/register" ]; then
-    "${sudo[@]}" mount -t binfmt_misc binfmt_misc "$binfmt"
+    "${sudo[@]}" mount -t binfmt_misc binfmt_misc "$binfmt" || true
 fi
 if ! head -n1 "$binfmt/qemu-aarch64" 2>/dev/null | grep -qx enabled; then
-    "${sudo[@]}" update-binfmts --enable qemu-aarch64
+    "${sudo[@]}" update-binfmts --enable qemu-aarch64 || true
+fi
+if ! head -n1 "$binfmt/qemu-aarch64" 2>/dev/null | grep -qx enabled; then
+    echo "arm64-check: qemu-aarch64 could not be registered with binfmt_misc ($binfmt), so" \
+        "the tests could not start the arm64 programs; nothing was built or run" >&2
+    exit 1
 fi
 
 times=()
