@@ -31,9 +31,21 @@ set(CPACK_PACKAGE_CONTACT "KestroView developers <kestroview@localhost>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The libraries the program loads, and the fonts it draws with (found through fontconfig).
+# CPack would ask the host's dpkg, which is wrong for a cross build.
+if(CMAKE_CROSSCOMPILING)
+    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+        set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+    elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|amd64)$")
+        set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+    else()
+        message(FATAL_ERROR "No Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}")
+    endif()
+endif()
+# The libraries the programs are linked with (each one's package by name; the C library at least
+# at the version whose interfaces they use), those SDL loads (OpenGL, Mesa's drivers), and the
+# fonts they draw with (found through fontconfig).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libsdl2-2.0-0, libgtk-3-0, libfreetype6, libfontconfig1, libglu1-mesa, libgl1, libgl1-mesa-dri, fonts-liberation2")
+    "libc6 (>= 2.34), libstdc++6, libgcc-s1, libsdl2-2.0-0, libgtk-3-0, libglib2.0-0, libgdk-pixbuf-2.0-0, libfreetype6, libfontconfig1, libopengl0, libglu1-mesa, libgl1, libgl1-mesa-dri, fonts-liberation2")
 # The report's --open and the desktop entry's "Latest trip report" hand the page to xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

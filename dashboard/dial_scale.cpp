@@ -74,6 +74,11 @@ float dialAngle(float a) {
 }
 
 float sweepDegrees(float startAngle, float endAngle) {
+    // One direction sweeps nothing. Said before any trigonometry: the sign test below is a
+    // difference of two equal products there, whose rounding must not decide between 0 and 360.
+    if (std::fmod(static_cast<double>(startAngle) - static_cast<double>(endAngle), 360.0) == 0.0) {
+        return 0.0f;
+    }
     const double a = startAngle * degToRad;
     const double b = endAngle * degToRad;
     // Rounding can push the cosine of equal angles a hair past 1, where acos has no value.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages KestroView needs to build, run and test, when any is missing.
 # Needs root (or sudo) only when something must be installed.
+# Usage: tools/setup-deps.sh [arm64]   (arm64: also what the arm64 cross-check needs)
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,18 @@ packages=(
     clang libclang-rt-14-dev clang-format desktop-file-utils
     imagemagick chromium locales librsvg2-common
 )
+# The arm64 cross-check: the cross compiler, and qemu to run its programs (the arm64 libraries
+# come into a sysroot of the build's own, never onto this machine).
+arm64_packages=(g++-aarch64-linux-gnu qemu-user-static binfmt-support)
+for list in "$@"; do
+    case "$list" in
+    arm64) packages+=("${arm64_packages[@]}") ;;
+    *)
+        echo "setup-deps: no package list called $list" >&2
+        exit 2
+        ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -115,12 +115,24 @@ TEST(DialAngle, MathematicalToGluDegrees) {
 }
 
 TEST(SweepDegrees, ClockwiseFromStartToEnd) {
-    EXPECT_NEAR(sweepDegrees(-135, 60), 165.0f, 1e-3);
-    EXPECT_NEAR(sweepDegrees(150, 30), 120.0f, 1e-3);
-    EXPECT_NEAR(sweepDegrees(-135, -45), 270.0f, 1e-3);
+    struct Case {
+        float start, end, sweep;
+    };
     // -358 degrees: its cosine squared plus its sine squared is a hair above 1.
-    for (float a : {-135.0f, 0.0f, 30.0f, 150.0f, 61.7f, -358.0f}) {
-        EXPECT_EQ(sweepDegrees(a, a), 0.0f) << a;
+    const Case cases[] = {
+        {-135, 60, 165}, {150, 30, 120}, {-135, -45, 270},  {90, 0, 90},     {0, 90, 270},
+        {90, -90, 180},  {30, 29, 1},    {29, 30, 359},     {30, 30, 0},     {150, 150, 0},
+        {-135, -135, 0}, {0, 0, 0},      {61.7f, 61.7f, 0}, {30, 390, 0},    {-330, 30, 0},
+        {150, -210, 0},  {-135, 225, 0}, {720, 0, 0},       {-358, -358, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.start) + " to " + std::to_string(c.end));
+        if (c.sweep == 0.0f) {
+            // One direction sweeps nothing, on every processor: not 360, nor a rounding error.
+            EXPECT_EQ(sweepDegrees(c.start, c.end), 0.0f);
+        } else {
+            EXPECT_NEAR(sweepDegrees(c.start, c.end), c.sweep, 1e-3);
+        }
     }
     // Half a turn apart with pi as 3.14159: the cosine of the difference a hair below -1.
     EXPECT_NEAR(sweepDegrees(205.1950225830078f, 25.19488525390625f), 180.0f, 0.01);

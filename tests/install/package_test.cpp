@@ -1,9 +1,14 @@
-// The Debian package: made by CPack from the real build, unpacked into a scratch tree, its files
-// and declared dependencies checked, and the unpacked program started.
+// The Debian package: made by CPack from the real build, unpacked into a scratch tree, its files,
+// its architecture and declared dependencies checked, and the unpacked program started. A cross
+// build's package is checked against the packages of its sysroot, whose dpkg records say which
+// package holds which library; its programs run under qemu.
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 #include "support/process.h"
 #include "support/x11.h"
@@ -12,9 +17,83 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// What the compiler built for, told by the compiler itself rather than by the build's settings.
+#if defined(__aarch64__)
+constexpr const char* debianArchitecture = "arm64";
+constexpr const char* elfMachine = "AArch64";
+constexpr const char* libraryTriplet = "aarch64-linux-gnu";
+#elif defined(__x86_64__)
+constexpr const char* debianArchitecture = "amd64";
+constexpr const char* elfMachine = "Advanced Micro Devices X86-64";
+constexpr const char* libraryTriplet = "x86_64-linux-gnu";
+#else
+#error "Name this processor's Debian architecture, ELF machine and library folder here"
+#endif
+
+// The dpkg records of the system the programs run on: this machine's, or the sysroot's.
+std::string dpkgQuery() {
+#ifdef KV_SYSROOT
+    return std::string("dpkg-query --admindir='") + KV_SYSROOT + "/var/lib/dpkg'";
+#else
+    return "dpkg-query";
+#endif
+}
+
 bool exists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
+}
+
+// "libc6 (>= 2.34)" as name "libc6", relation ">=", version "2.34".
+struct Dependency {
+    std::string name, relation, version;
+};
+
+std::vector<Dependency> parseDepends(const std::string& depends) {
+    std::vector<Dependency> result;
+    std::istringstream list(depends);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        std::istringstream words(item);
+        Dependency dependency;
+        words >> dependency.name;
+        std::string relation;
+        if (words >> relation && relation.size() > 1 && relation[0] == '(') {
+            dependency.relation = relation.substr(1);
+            words >> dependency.version;
+            dependency.version = dependency.version.substr(0, dependency.version.find(')'));
+        }
+        result.push_back(dependency);
+    }
+    return result;
+}
+
+// For each library soname, the packages that hold it in the system's library folders.
+std::map<std::string, std::set<std::string>>
+packagesHolding(const std::vector<std::string>& sonames) {
+    std::string paths;
+    for (const std::string& soname : sonames) {
+        for (const char* folder : {"/lib/", "/usr/lib/"}) {
+            paths += " '" + std::string(folder) + libraryTriplet + "/" + soname + "'";
+        }
+    }
+    std::map<std::string, std::set<std::string>> holders;
+    std::istringstream found(runCommand(dpkgQuery() + " -S" + paths + " 2>/dev/null"));
+    for (std::string line; std::getline(found, line);) {
+        // "libc6:arm64: /lib/...", or "a:arm64, b:arm64: /usr/lib/..." when several hold it.
+        const std::size_t colon = line.find(": /");
+        if (colon == std::string::npos) {
+            continue;
+        }
+        const std::string soname = line.substr(line.rfind('/') + 1);
+        std::istringstream names(line.substr(0, colon));
+        std::string name;
+        while (std::getline(names, name, ',')) {
+            name = name.substr(name.find_first_not_of(' '));
+            holders[soname].insert(name.substr(0, name.find(':')));
+        }
+    }
+    return holders;
 }
 
 class Package : public ::testing::Test {
@@ -69,25 +148,93 @@ TEST_F(Package, HoldsTheProgramsDesktopEntryIconsAndManPages) {
     EXPECT_EQ(code, 0) << complaints;
 }
 
+TEST_F(Package, IsForTheProcessorItsProgramsWereBuiltFor) {
+    EXPECT_EQ(runCommand("dpkg-deb -f '" + deb + "' Architecture"), debianArchitecture);
+    EXPECT_NE(deb.find(std::string("_") + debianArchitecture + ".deb"), std::string::npos) << deb;
+    for (const char* program : {"kestroview", "kestroview-sim", "kestroview-report"}) {
+        EXPECT_EQ(runCommand("readelf -h '" + folder + "/root/usr/bin/" + program +
+                             "' | sed -n 's/^ *Machine: *//p'"),
+                  elfMachine)
+            << program;
+    }
+}
+
 TEST_F(Package, DeclaresItsRunTimeDependenciesAndTheyAreInstallable) {
     const std::string depends = runCommand("dpkg-deb -f '" + deb + "' Depends");
+    const std::vector<Dependency> declared = parseDepends(depends);
+    std::set<std::string> names;
+    for (const Dependency& dependency : declared) {
+        names.insert(dependency.name);
+    }
     for (const char* package : {"libsdl2-2.0-0", "libgtk-3-0", "libfreetype6", "libfontconfig1",
-                                "libglu1-mesa", "fonts-liberation2"}) {
-        EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
+                                "libglu1-mesa", "libgl1", "fonts-liberation2"}) {
+        EXPECT_EQ(names.count(package), 1u) << package << " in " << depends;
     }
-    // Every declared package is one this machine has, so the program's libraries resolve.
-    std::istringstream list(depends);
-    std::string item;
-    while (std::getline(list, item, ',')) {
-        const std::string name = item.substr(item.find_first_not_of(' '));
+    // Every declared package is there for this processor, at a version the declaration accepts.
+    std::string libc6;
+    for (const Dependency& dependency : declared) {
+        std::string version;
+        std::istringstream found(runCommand(dpkgQuery() +
+                                            " -W -f '${Architecture} ${Version}\\n' '" +
+                                            dependency.name + "' 2>/dev/null"));
+        for (std::string architecture, candidate; found >> architecture >> candidate;) {
+            if (architecture == debianArchitecture || architecture == "all") {
+                version = candidate;
+            }
+        }
+        EXPECT_FALSE(version.empty()) << dependency.name << " for " << debianArchitecture;
+        if (!version.empty() && !dependency.relation.empty()) {
+            int code = -1;
+            runCommand("dpkg --compare-versions '" + version + "' '" + dependency.relation + "' '" +
+                           dependency.version + "'",
+                       &code);
+            EXPECT_EQ(code, 0) << dependency.name << " " << version << " is not "
+                               << dependency.relation << " " << dependency.version;
+        }
+        if (dependency.name == "libc6") {
+            libc6 = dependency.relation == ">=" ? dependency.version : "";
+        }
+    }
+    for (const char* program : {"kestroview", "kestroview-sim", "kestroview-report"}) {
+        const std::string path = folder + "/root/usr/bin/" + program;
+        SCOPED_TRACE(program);
+        // Every library the program loads comes with a declared package, read from the program
+        // itself: a foreign program cannot be asked (ldd would run it).
+        const std::string needed =
+            runCommand("readelf -d '" + path + "' | sed -n 's/.*(NEEDED).*\\[\\(.*\\)\\]/\\1/p'");
+        EXPECT_FALSE(needed.empty()) << "no NEEDED entries in " << path;
+        std::vector<std::string> sonames;
+        std::istringstream listed(needed);
+        for (std::string soname; listed >> soname;) {
+            sonames.push_back(soname);
+        }
+        const std::map<std::string, std::set<std::string>> holders = packagesHolding(sonames);
+        for (const std::string& soname : sonames) {
+            const auto found = holders.find(soname);
+            bool declaredHolder = false;
+            if (found != holders.end()) {
+                for (const std::string& holder : found->second) {
+                    declaredHolder = declaredHolder || names.count(holder) == 1;
+                }
+            }
+            EXPECT_TRUE(declaredHolder)
+                << soname << " comes with "
+                << (found == holders.end() ? "no package" : ::testing::PrintToString(found->second))
+                << ", none of them declared in: " << depends;
+        }
+        // The newest C library interface it uses is one the declared libc6 has.
+        const std::string newest = runCommand("readelf -V '" + path +
+                                              "' | grep -o 'GLIBC_[0-9.]*' | cut -c7- | "
+                                              "sort -V | tail -n1");
+        ASSERT_FALSE(newest.empty());
         int code = -1;
-        runCommand("dpkg-query -W '" + name + "' >/dev/null 2>&1", &code);
-        EXPECT_EQ(code, 0) << name;
+        runCommand("dpkg --compare-versions '" + libc6 + "' ge '" + newest + "'", &code);
+        EXPECT_EQ(code, 0) << "uses GLIBC_" << newest << ", declares libc6 (>= " << libc6 << ")";
+#ifndef KV_SYSROOT
+        const std::string missing = runCommand("ldd '" + path + "' | grep 'not found'");
+        EXPECT_TRUE(missing.empty()) << missing;
+#endif
     }
-    int code = -1;
-    const std::string missing =
-        runCommand("ldd '" + folder + "/root/usr/bin/kestroview' | grep 'not found'", &code);
-    EXPECT_TRUE(missing.empty()) << missing;
 }
 
 TEST_F(Package, TheUnpackedProgramStarts) {
