@@ -32,7 +32,8 @@ pid="" sim="" folder="" log="" result=""
 cleanup() {
     [ -n "$pid" ] && { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
     [ -n "$sim" ] && { kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; }
-    [ -n "$log" ] && rm -f "$log"
+    # The capture log and the trip log beside it are this run's own.
+    [ -n "$log" ] && rm -f "$log" "$(dirname "$log")/kestro_trip_$(basename "${log#*kestro_original_}" .log).csv"
     [ -n "$folder" ] && rm -rf "$folder"
     pid="" sim="" folder="" log=""
 }

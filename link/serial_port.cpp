@@ -129,6 +129,9 @@ bool openPort(const char* portName, const char* logName) {
         return false;
     }
     captureLog = createCaptureLog(logName, captureLogPath, sizeof captureLogPath);
+    if (captureLog == nullptr) {
+        captureLogPath[0] = '\0'; // the name of no log of ours
+    }
     return true;
 }
 

@@ -10,7 +10,7 @@
 // Link state shared with the protocol and the capture log.
 extern int portHandle;            // file descriptor of the open port, -1 when none
 extern std::FILE* captureLog;     // open capture log, or nullptr
-extern char captureLogPath[4096]; // its name, when open
+extern char captureLogPath[4096]; // the name of the capture log last made, "" when none
 
 // Opens and configures the device at portName, then creates the capture log under logName (or
 // beside it when taken: createCaptureLog); a log that cannot be created is silent. False when the

@@ -9,6 +9,7 @@
 #include <pty.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "link/controller_protocol.h"
@@ -23,6 +24,7 @@ std::vector<std::string> errorBoxes;
 
 namespace {
 std::vector<std::string> notedLogs;
+timespec resetTime{}; // logs written since belong to the test
 
 void captureBox(const char* text) {
     errorBoxes.emplace_back(text);
@@ -49,6 +51,8 @@ const struct LogsAtExit {
 void resetLinkState() {
     noteCaptureLog(); // what an earlier test left open goes with this one
     closePort();
+    captureLogPath[0] = '\0';
+    clock_gettime(CLOCK_REALTIME_COARSE, &resetTime); // the clock file times are taken from
     linkRunning = false;
     lineFill = 0;
     std::memset(lineBuffer, 0, sizeof lineBuffer);
@@ -154,10 +158,28 @@ std::string regularFileOf(std::FILE* file) {
 std::string noteOpenFile(std::FILE* file) {
     return noteLog(regularFileOf(file));
 }
+
+// A log the link made since the reset and has closed again (a start that failed half way closes
+// it before the test can look): found by the name the link keeps, and only when the file was
+// written since the reset, so that nobody else's file of that name is taken for ours.
+void noteClosedLog(const std::string& name) {
+    struct stat info;
+    if (!name.empty() && lstat(name.c_str(), &info) == 0 &&
+        (info.st_mtim.tv_sec > resetTime.tv_sec ||
+         (info.st_mtim.tv_sec == resetTime.tv_sec && info.st_mtim.tv_nsec >= resetTime.tv_nsec))) {
+        noteLog(name);
+    }
+}
 } // namespace
 
 std::string noteCaptureLog() {
     noteOpenFile(tripLog);
+    if (captureLogPath[0] != '\0') {
+        char trip[4096];
+        tripLogName(captureLogPath, trip, sizeof trip);
+        noteClosedLog(trip);
+        noteClosedLog(captureLogPath);
+    }
     return noteOpenFile(captureLog);
 }
 
