@@ -5,7 +5,8 @@
 # suite's install tests. Prints the time of every step at the end.
 #
 # Needs root (or sudo) only for what the machine lacks: the cross compiler and qemu packages, and
-# qemu's registration with binfmt_misc.
+# qemu's registration with binfmt_misc. Started as root (as CI does), it does those, then builds
+# and tests as an ordinary user (tools/as-user.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,6 +29,14 @@ if ! head -n1 "$binfmt/qemu-aarch64" 2>/dev/null | grep -qx enabled; then
     echo "arm64-check: qemu-aarch64 could not be registered with binfmt_misc ($binfmt), so" \
         "the tests could not start the arm64 programs; nothing was built or run" >&2
     exit 1
+fi
+
+# The rest runs as an ordinary user, as tools/test.sh does.
+if [ "$(id -u)" -eq 0 ]; then
+    # shellcheck source=tools/as-user.sh
+    . tools/as-user.sh
+    run_as_user tools/arm64-check.sh "$@"
+    exit $?
 fi
 
 times=()
