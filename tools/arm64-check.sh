@@ -40,16 +40,8 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 
 times=()
-step() {
-    local name=$1 begin status=0
-    shift
-    begin=$(date +%s)
-    echo "== $name"
-    "$@" || status=$?
-    times+=("$(printf '%-16s %5d s%s' "$name" $(($(date +%s) - begin)) \
-        "$([ $status -eq 0 ] || echo ", failed ($status)")")")
-    return $status
-}
+# shellcheck source=tools/step-times.sh
+. tools/step-times.sh
 report() {
     echo "== arm64 times"
     printf '%s\n' "${times[@]}"

@@ -50,16 +50,8 @@ logs_before=$(find "$capture_folder" -maxdepth 1 -name '*kestro_*' -user "$(id -
 times=("$(printf '%-16s %5d s' packages "$KV_PACKAGES_SECONDS")")
 started=$(date +%s)
 
-step() {
-    local name=$1 begin status=0
-    shift
-    begin=$(date +%s)
-    echo "== $name"
-    "$@" || status=$?
-    times+=("$(printf '%-16s %5d s%s' "$name" $(($(date +%s) - begin)) \
-        "$([ $status -eq 0 ] || echo ", failed ($status)")")")
-    return $status
-}
+# shellcheck source=tools/step-times.sh
+. tools/step-times.sh
 
 # Logs a test caused and did not remove (and the report's part-written .kestro_* files), and
 # programs of this build still running: both are faults of the suite. They are cleared here so
