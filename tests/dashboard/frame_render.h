@@ -75,8 +75,10 @@ class FrameFixture : public ::testing::Test {
         resetDashboardState();
     }
 
-    // One frame set up by configure (before initDashboard) and feed (after).
+    // One frame set up by configure (before initDashboard) and feed (after). A test may draw
+    // several: the fonts of the one before are released first, as the program does.
     Image frame(void (*configure)(), void (*feed)()) {
+        releaseDashboard();
         std::string why;
         Image image = drawSceneFrame(gl, Scene{"test", width_, height_, configure, feed}, &why);
         EXPECT_EQ(image.width, width_) << why;
