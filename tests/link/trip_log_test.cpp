@@ -182,18 +182,22 @@ TEST_F(TripLog, TheHeaderNamesTheUnitsAndARowHoldsTheLinesValuesAndTheTotals) {
         writeTripRow(4010); // no log open: nothing anywhere
     }
 
-    // A name that is taken is left as it is, and the reason goes to standard error.
+    // A name that is taken is left as it is, and the reason goes to standard error; the log
+    // still open from before is closed all the same.
     const std::string taken = folder.path + "/taken.csv";
     std::FILE* earlier = std::fopen(taken.c_str(), "w");
     ASSERT_NE(earlier, nullptr);
     std::fputs("an earlier drive\r\n", earlier);
     std::fclose(earlier);
+    const int descriptors = openDescriptorCount();
+    openTripLog((folder.path + "/open.csv").c_str(), 0);
     ::testing::internal::CaptureStderr();
     openTripLog(taken.c_str(), 0);
     writeTripRow(5);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "KestroView: cannot write the trip log " + taken + ": File exists\n");
     EXPECT_EQ(tripLog, nullptr);
+    EXPECT_EQ(openDescriptorCount(), descriptors);
     EXPECT_EQ(readFile(taken), "an earlier drive\r\n");
 }
 
