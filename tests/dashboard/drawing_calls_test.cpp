@@ -232,6 +232,8 @@ TEST_F(DrawingCalls, BatteryPlotAxesDotsAndFittedLine) {
     for (int samples : {5, 1}) {
         SCOPED_TRACE(std::to_string(samples) + " samples");
         frame([] {}, [] {});
+        // A current axis that does not start at 0: 50 to 300 A by 50.
+        settings.batteryAmpsMin = 50;
         for (int i = 0; i < 5; ++i) {
             tripTotals.currentSamples[i] = 50.0 * (i + 1);
             tripTotals.voltageSamples[i] = 120.0 - 0.05 * tripTotals.currentSamples[i];
@@ -247,9 +249,9 @@ TEST_F(DrawingCalls, BatteryPlotAxesDotsAndFittedLine) {
                                       {"line width", {1}},          {"vertex", {0, 0}},
                                       {"vertex", {0, 800}},         {"vertex", {0, 0}},
                                       {"vertex", {800, 0}}};
-        for (int a = 0; a <= 300; a += 50) {
-            expected.push_back({"vertex", {a * 800.0 / 300, -10}});
-            expected.push_back({"vertex", {a * 800.0 / 300, 10}});
+        for (int a = 50; a <= 300; a += 50) {
+            expected.push_back({"vertex", {(a - 50) * 800.0 / 250, -10}});
+            expected.push_back({"vertex", {(a - 50) * 800.0 / 250, 10}});
         }
         for (int v = 105; v <= 130; v += 5) {
             expected.push_back({"vertex", {-10, (v - 105) * 800.0 / 25}});
@@ -259,14 +261,15 @@ TEST_F(DrawingCalls, BatteryPlotAxesDotsAndFittedLine) {
         for (int i = 0; i < samples; ++i) {
             const double amps = 50.0 * (i + 1);
             expected.push_back(
-                {"translate", {100 + amps * 800 / 300, 100 + (15 - 0.05 * amps) * 800 / 25, 0}});
+                {"translate",
+                 {100 + (amps - 50) * 800 / 250, 100 + (15 - 0.05 * amps) * 800 / 25, 0}});
             expected.push_back({"disk", {0, 10, 5, 5}});
         }
         if (samples > 1) {
-            // From 120 V at 0 A (y 580) to 105 V at 300 A (y 100).
+            // From 117.5 V at 50 A (y 500) to 105 V at 300 A (y 100).
             expected.push_back({"colour", {1, 0.65f, 0}});
             expected.push_back({"line width", {3}});
-            expected.push_back({"vertex", {100, 580}});
+            expected.push_back({"vertex", {100, 500}});
             expected.push_back({"vertex", {900, 100}});
             expected.push_back({"colour", {1, 1, 1}});
             expectCalls(expected);
