@@ -1,6 +1,6 @@
 // Frame composition: the OpenGL state and fonts of each window, the projection, and the frame:
-// every cell in its own viewport (faces kept between frames), then
-// the debug overlay and the start hint; and whether a new frame would differ from the last.
+// every cell in its own viewport (faces kept between frames), then the debug overlay and the
+// start hint; and whether a new frame would differ from the last.
 #include "dashboard/frame.h"
 
 #include <GL/gl.h>
@@ -33,7 +33,7 @@ constexpr std::size_t fontPathSize = 1024;
 // The inputs the last frame drawn was drawn from.
 FrameInputs drawnFrom{};
 
-const CellParts keptFaces = {[](int32_t kind) { drawDialFace(kind); }, nullptr,
+const CellParts faceParts = {[](int32_t kind) { drawDialFace(kind); }, nullptr,
                              drawBatteryModelFace, nullptr, nullptr};
 const CellParts liveParts = {nullptr, drawDialLive, nullptr, drawBatteryModelLive, drawStatusPanel};
 
@@ -119,7 +119,7 @@ void drawDashboard() {
     const bool restored = restoreFaces();
     beginFrame(restored);
     if (!restored) {
-        drawCells(keptFaces);
+        drawCells(faceParts);
         keepFaces();
     }
     drawCells(liveParts);
