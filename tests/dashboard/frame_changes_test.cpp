@@ -18,6 +18,7 @@ class FrameChanges : public GlTest {
     void TearDown() override {
         releaseDashboard();
         resetDashboardState();
+        lineFill = 0; // the next test's lines must not start with bytes left here
         GlTest::TearDown();
     }
     GlWindow window{};
@@ -87,8 +88,8 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
         const bool counted = dashboardChangedSinceDrawn();
         drawDashboard();
         const bool shown = countDifferentPixels(before, readFrame(), 0) != 0;
-        ASSERT_EQ(shown, change.shows) << change.what << ": pick a change that "
-                                       << (change.shows ? "shows" : "does not show");
+        ASSERT_EQ(shown, change.shows)
+            << change.what << ": pick a change that " << (change.shows ? "shows" : "does not show");
         EXPECT_EQ(counted, shown) << change.what
                                   << (shown ? " shows but was not counted: the drawing reads "
                                               "something the frame's inputs leave out"
