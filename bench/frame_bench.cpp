@@ -17,6 +17,7 @@
 #include "dashboard/scenes.h"
 #include "dashboard/status_panel.h"
 #include "gl_bench_context.h"
+#include "support/plain_drawing.h"
 
 namespace {
 // Values spread over every dial's scale, off-scale ones included.
@@ -112,12 +113,10 @@ void configureBattery3x4() {
 void frameCase(benchmark::State& state, void (*configure)()) {
     const auto width = int(state.range(0));
     const auto height = int(state.range(1));
-    setFrameDrawing(state.range(2) != 0 ? FrameDrawing::Plain : FrameDrawing::Kept);
     FrameWindow window(width, height, configure, state);
     if (window.ok) {
-        timeFrames(state, [] { drawDashboard(); });
+        timeFrames(state, state.range(2) != 0 ? drawPlainFrame : drawDashboard);
     }
-    setFrameDrawing(FrameDrawing::Kept);
 }
 
 void BM_Frame3x3(benchmark::State& state) {
@@ -130,9 +129,10 @@ void BM_Frame3x4Battery600(benchmark::State& state) {
     frameCase(state, configureBattery3x4);
 }
 
-// One part alone in the first cell of a 3x4 layout at 1024 x 768, as the frame draws it.
-template <typename Draw> void partCase(benchmark::State& state, Draw draw) {
-    setFrameDrawing(state.range(0) != 0 ? FrameDrawing::Plain : FrameDrawing::Kept);
+// One part alone in the first cell of a 3x4 layout at 1024 x 768, as the frame draws it, or as
+// the plain frame does.
+template <typename Draw> void partCase(benchmark::State& state, Draw kept, Draw plain) {
+    const Draw draw = state.range(0) != 0 ? plain : kept;
     FrameWindow window(1024, 768, configureBattery3x4, state);
     if (window.ok) {
         const CellRect r = cellViewport(0, 4, 1024, 768);
@@ -142,17 +142,17 @@ template <typename Draw> void partCase(benchmark::State& state, Draw draw) {
             draw();
         });
     }
-    setFrameDrawing(FrameDrawing::Kept);
 }
 
 void BM_Dial(benchmark::State& state) {
-    partCase(state, [] { drawDial(Rpm); });
+    partCase<void (*)()>(
+        state, [] { drawDial(Rpm); }, [] { drawPlainDial(Rpm); });
 }
 void BM_StatusPanel(benchmark::State& state) {
-    partCase(state, [] { drawStatusPanel(); });
+    partCase(state, drawStatusPanel, drawPlainStatusPanel);
 }
 void BM_BatteryModel600(benchmark::State& state) {
-    partCase(state, [] { drawBatteryModel(); });
+    partCase(state, drawBatteryModel, drawPlainBatteryModel);
 }
 
 // Arguments: width, height, 1 for the plain drawing (every part drawn from scratch).

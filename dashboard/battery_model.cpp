@@ -14,8 +14,6 @@
 #include "text/text_print.h"
 
 namespace {
-GLUquadric* plotQuadric = nullptr;
-
 // A dot is gluDisk(0, 10, 5, 5). Only the pentagon of its outer loop has edges in the picture
 // (the loops inside share their vertices), so three triangles over the same five corners cover
 // the same pixels. The corners are computed as GLU computes them.
@@ -36,7 +34,8 @@ const DotCorners dotCorners;
 // Counter-clockwise like GLU's quads, so each outer edge is run in the same direction.
 constexpr int dotFan[9] = {0, 4, 3, 0, 3, 2, 0, 2, 1};
 
-// Clip coordinates of every dot's triangles, two floats a corner.
+// Every dot's centre in the cell, and the clip coordinates of its triangles, two floats a corner.
+PlotPoint dotCentres[sampleRingSize];
 float dotVertices[sampleRingSize * 9 * 2];
 
 constexpr float plotSize = 800.0f;
@@ -55,13 +54,17 @@ struct Axis {
 // that matrix times the corner, x term first), and drawn under identity matrices, which pass
 // them on unchanged: the triangles land where per-dot matrices would put them, to the bit.
 // The modelview must be the identity on entry.
-void drawDotsAtOnce(const Axis& amps, const Axis& volts, int n) {
+void drawDotsAtOnce() {
+    const int n = batteryDotCentres(dotCentres);
+    if (n == 0) {
+        return;
+    }
     float p[16];
     glGetFloatv(GL_PROJECTION_MATRIX, p);
     float* out = dotVertices;
     for (int i = 0; i < n; ++i) {
-        const float tx = amps.toPlot(tripTotals.currentSamples[i]) + 100.0f;
-        const float ty = volts.toPlot(tripTotals.voltageSamples[i]) + 100.0f;
+        const float tx = dotCentres[i].x;
+        const float ty = dotCentres[i].y;
         // Rows 0 and 1 of projection x translate(tx, ty, 0), summed in the driver's order.
         float m[2][4];
         for (int r = 0; r < 2; ++r) {
@@ -132,6 +135,13 @@ void drawAxes(const Axis& amps, const Axis& volts) {
     }
 }
 
+// Samples in the ring: all of it once it has been filled.
+int sampleCount() {
+    return tripTotals.sampleIndex < static_cast<uint32_t>(sampleRingSize)
+               ? static_cast<int>(tripTotals.sampleIndex)
+               : sampleRingSize;
+}
+
 Axis ampsAxis() {
     return Axis{niceScale(static_cast<float>(settings.batteryAmpsMin),
                           static_cast<float>(settings.batteryAmpsMax))};
@@ -149,36 +159,34 @@ void drawBatteryModelFace() {
     glPopMatrix();
 }
 
-void drawBatteryModelLive() {
-    if (plotQuadric == nullptr) {
-        plotQuadric = gluNewQuadric();
-    }
+int batteryDotCentres(PlotPoint* centres) {
     const Axis amps = ampsAxis();
     const Axis volts = voltsAxis();
+    const int n = sampleCount();
+    for (int i = 0; i < n; ++i) {
+        centres[i] = {amps.toPlot(tripTotals.currentSamples[i]) + 100.0f,
+                      volts.toPlot(tripTotals.voltageSamples[i]) + 100.0f};
+    }
+    return n;
+}
 
+void drawBatteryModelLive() {
     glPushMatrix();
     glColor3f(1.0f, 1.0f, 1.0f);
-    const int n = tripTotals.sampleIndex < static_cast<uint32_t>(sampleRingSize)
-                      ? static_cast<int>(tripTotals.sampleIndex)
-                      : sampleRingSize;
-    if (frameDrawing() == FrameDrawing::Plain) {
-        for (int i = 0; i < n; ++i) {
-            glPushMatrix();
-            glTranslatef(amps.toPlot(tripTotals.currentSamples[i]) + 100.0f,
-                         volts.toPlot(tripTotals.voltageSamples[i]) + 100.0f, 0.0f);
-            gluDisk(plotQuadric, 0.0, 10.0, 5, 5);
-            glPopMatrix();
-        }
-    } else if (n > 0) {
-        drawDotsAtOnce(amps, volts, n);
-    }
+    drawDotsAtOnce();
+    drawBatteryLine();
+    glPopMatrix();
+}
 
-    const BatteryFit fit = fitBatteryLine(tripTotals.currentSamples, tripTotals.voltageSamples, n);
+void drawBatteryLine() {
+    const Axis amps = ampsAxis();
+    const Axis volts = voltsAxis();
+    const BatteryFit fit =
+        fitBatteryLine(tripTotals.currentSamples, tripTotals.voltageSamples, sampleCount());
     if (!fit.valid) {
         // Kept faces are not drawn again each frame: the width a fitted line set in an earlier
         // frame would otherwise still hold.
         glLineWidth(1.0f);
-        glPopMatrix();
         return;
     }
     const double xStart = amps.scale.tickStart;
@@ -194,7 +202,6 @@ void drawBatteryModelLive() {
     glPushMatrix();
     printText(smallFont, false, 400.0f, 900.0f, "Voc  = %0.1f V", fit.voc);
     printText(smallFont, false, 400.0f, 800.0f, "Rint = %0.3f ohms", -fit.slope);
-    glPopMatrix();
     glPopMatrix();
 }
 

@@ -13,3 +13,14 @@ void drawBatteryModel();
 // live half leaves both as drawBatteryModel does).
 void drawBatteryModelFace();
 void drawBatteryModelLive();
+
+// The live half's pieces: where each sample's dot is centred in the cell (0..1000 square) on the
+// current scales, written to centres (room for sampleRingSize) with the count returned; and the
+// fitted line with its figures, or only the line width set back to 1 when no line fits. A dot is
+// gluDisk(0, 10, 5, 5) translated to its centre; drawBatteryModelLive draws them all at once.
+struct PlotPoint {
+    float x;
+    float y;
+};
+int batteryDotCentres(PlotPoint* centres);
+void drawBatteryLine();

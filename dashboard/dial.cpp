@@ -45,7 +45,7 @@ void drawTicks(const GaugeDef& def, float sweep) {
 }
 } // namespace
 
-void drawDialFace(int32_t kind) {
+void drawDialFace(int32_t kind, int diskLoops) {
     if (dialQuadric == nullptr) {
         dialQuadric = gluNewQuadric();
     }
@@ -54,13 +54,10 @@ void drawDialFace(int32_t kind) {
 
     glPushMatrix();
     glTranslatef(500.0f, 500.0f, 0.0f);
-    // Only the outermost and innermost circles of a full disk are edges in the picture: the
-    // loops between them share their vertices, so one loop covers the very same pixels.
-    const int loops = frameDrawing() == FrameDrawing::Plain ? 50 : 1;
     glColor3f(0.7f, 0.7f, 0.7f);
-    gluDisk(dialQuadric, 480.0, 490.0, 50, loops);
+    gluDisk(dialQuadric, 480.0, 490.0, 50, diskLoops);
     glColor3f(1.0f, 1.0f, 1.0f);
-    gluDisk(dialQuadric, 0.0, 10.0, 50, loops);
+    gluDisk(dialQuadric, 0.0, 10.0, 50, diskLoops);
     drawTicks(def, sweep);
     glPopMatrix();
 }

@@ -37,6 +37,8 @@ void drawDial(int32_t kind);
 
 // The two halves of drawDial, each under the same conditions. The face (ring, hub, numbered
 // ticks) depends only on the dial's definition; the live part (needles, caption, value line)
-// on the latest values too, and does not depend on the colour it finds.
-void drawDialFace(int32_t kind);
+// on the latest values too, and does not depend on the colour it finds. The ring and hub are
+// disks of diskLoops loops: only their outermost and innermost circles are edges in the picture
+// (the loops between share their vertices), so one loop covers the same pixels as any number.
+void drawDialFace(int32_t kind, int diskLoops = 1);
 void drawDialLive(int32_t kind);

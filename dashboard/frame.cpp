@@ -1,6 +1,6 @@
 // Frame composition: the OpenGL state and fonts of each window, the projection, and the frame:
-// every cell in its own viewport (faces kept between frames when drawing the quick way), then
-// the debug overlay and the start hint; and whether a new frame would differ from the last.
+// every cell in its own viewport (faces kept between frames), then the debug overlay and the
+// start hint; and whether a new frame would differ from the last.
 #include "dashboard/frame.h"
 
 #include <GL/gl.h>
@@ -9,6 +9,7 @@
 
 #include "dashboard/battery_model.h"
 #include "dashboard/dial.h"
+#include "dashboard/frame_inputs.h"
 #include "dashboard/gauges.h"
 #include "dashboard/kept_faces.h"
 #include "dashboard/status_panel.h"
@@ -29,70 +30,38 @@ int32_t* dashboardKeys = nullptr;
 namespace {
 constexpr std::size_t fontPathSize = 1024;
 
-// Everything a frame is drawn from, byte for byte, as it was for the last frame drawn: what its
-// faces are drawn from, and what the live parts show.
-struct FrameInputs {
-    bool valid;
-    FacesKey faces;
-    Telemetry telemetry;
-    TripTotals totals;
-    bool linkRunning;
-    uint8_t debugMode;
-};
+// The inputs the last frame drawn was drawn from.
 FrameInputs drawnFrom{};
 
-template <typename T> bool same(const T& kept, const T& now) {
-    return std::memcmp(&kept, &now, sizeof now) == 0;
-}
+const CellParts faceParts = {[](int32_t kind) { drawDialFace(kind); }, nullptr,
+                             drawBatteryModelFace, nullptr, nullptr};
+const CellParts liveParts = {nullptr, drawDialLive, nullptr, drawBatteryModelLive, drawStatusPanel};
 
-void noteFrameInputs(const FacesKey& faces) {
-    std::memcpy(&drawnFrom.faces, &faces, sizeof faces);
-    std::memcpy(&drawnFrom.telemetry, &telemetry, sizeof telemetry);
-    std::memcpy(&drawnFrom.totals, &tripTotals, sizeof tripTotals);
-    drawnFrom.linkRunning = linkRunning;
-    drawnFrom.debugMode = debugMode;
-    drawnFrom.valid = true;
-}
-
-enum class CellPart { Whole, Face, Live };
-
-void drawCell(int cell, int cells, CellPart part) {
+void drawCell(int cell, int cells, const CellParts& parts) {
     if (cell == cells - 1) {
-        if (part != CellPart::Face) {
-            drawStatusPanel();
+        if (parts.statusPanel != nullptr) {
+            parts.statusPanel();
         }
         return;
     }
     const int32_t kind = settings.gaugeSlots[slotOfCell(cell, settings.gaugeLayout)];
     if (kind == BatteryModel) {
-        if (part != CellPart::Live) {
-            drawBatteryModelFace();
+        if (parts.batteryFace != nullptr) {
+            parts.batteryFace();
         }
-        if (part != CellPart::Face) {
-            drawBatteryModelLive();
+        if (parts.batteryLive != nullptr) {
+            parts.batteryLive();
         }
     } else if (kind >= 0 && kind < gaugeDefCount) {
-        if (part != CellPart::Live) {
-            drawDialFace(kind);
+        if (parts.dialFace != nullptr) {
+            parts.dialFace(kind);
         }
-        if (part != CellPart::Face) {
-            drawDialLive(kind);
+        if (parts.dialLive != nullptr) {
+            parts.dialLive(kind);
         }
     }
     // Any other kind has no definition (only a hand-made settings file holds one): the cell
     // stays empty.
-}
-
-void drawCells(CellPart part) {
-    const int columns = columnCount(settings.gaugeLayout);
-    const int cells = cellCount(settings.gaugeLayout);
-    for (int cell = 0; cell < cells; ++cell) {
-        const CellRect r = cellViewport(cell, columns, viewWidth, viewHeight);
-        glViewport(r.x, r.y, r.width, r.height);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        drawCell(cell, cells, part);
-    }
 }
 } // namespace
 
@@ -145,27 +114,44 @@ void resizeDashboard(int32_t width, int32_t height) {
 }
 
 void drawDashboard() {
-    // Kept: the faces of all cells first, then the live parts of all cells. Each part stays in
-    // its own cell's viewport, so this order gives the same pixels as cell after cell.
-    const bool keep = frameDrawing() == FrameDrawing::Kept;
-    const FacesKey key = currentFacesKey();
-    const bool restored = keep && restoreFaces(key);
-    glClear(restored ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The faces of all cells first, then the live parts of all cells. Each part stays in its own
+    // cell's viewport, so this order gives the same pixels as cell after cell.
+    const bool restored = restoreFaces();
+    beginFrame(restored);
+    if (!restored) {
+        drawCells(faceParts);
+        keepFaces();
+    }
+    drawCells(liveParts);
+    drawOverlays();
+    copyInputs(drawnFrom);
+}
+
+bool dashboardChangedSinceDrawn() {
+    return !inputsUnchanged(drawnFrom);
+}
+
+void beginFrame(bool keepColour) {
+    glClear(keepColour ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluOrtho2D(0, 1000, 0, 1000);
+}
 
-    if (!keep) {
-        drawCells(CellPart::Whole);
-    } else {
-        if (!restored) {
-            drawCells(CellPart::Face);
-            keepFaces(key);
-        }
-        drawCells(CellPart::Live);
+void drawCells(const CellParts& parts) {
+    const int columns = columnCount(settings.gaugeLayout);
+    const int cells = cellCount(settings.gaugeLayout);
+    for (int cell = 0; cell < cells; ++cell) {
+        const CellRect r = cellViewport(cell, columns, viewWidth, viewHeight);
+        glViewport(r.x, r.y, r.width, r.height);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        drawCell(cell, cells, parts);
     }
+}
 
+void drawOverlays() {
     // The overlay stays in the status cell's viewport, over the panel's lowest line.
     if (debugMode != 0) {
         glColor3f(1.0f, 1.0f, 1.0f);
@@ -174,31 +160,9 @@ void drawDashboard() {
         // With 0 ms the rate prints as "inf": the division is left to say so.
         printText(smallFont, false, 50.0f, 50.0f, "%u (%0.1f fps)", ms, 1000.0 / ms);
     }
-
     if (!linkRunning) {
         glViewport(0, 0, viewWidth, viewHeight);
         glColor3f(0.0f, 1.0f, 0.0f);
         printText(smallFont, true, 500.0f, 500.0f, "Hit s to start/stop");
     }
-    noteFrameInputs(key);
-}
-
-bool dashboardChangedSinceDrawn() {
-    return !drawnFrom.valid || !same(drawnFrom.faces, currentFacesKey()) ||
-           !same(drawnFrom.telemetry, telemetry) || !same(drawnFrom.totals, tripTotals) ||
-           drawnFrom.linkRunning != linkRunning || drawnFrom.debugMode != debugMode;
-}
-
-namespace {
-FrameDrawing currentDrawing = FrameDrawing::Kept;
-}
-
-void setFrameDrawing(FrameDrawing drawing) {
-    currentDrawing = drawing;
-    setTextMeasuring(drawing == FrameDrawing::Plain ? TextMeasuring::ByDrawing
-                                                    : TextMeasuring::ByAdvances);
-}
-
-FrameDrawing frameDrawing() {
-    return currentDrawing;
 }

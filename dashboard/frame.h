@@ -29,14 +29,29 @@ void resizeDashboard(int32_t width, int32_t height);
 // Draws one whole frame into the back buffer; the caller swaps.
 void drawDashboard();
 
-// False while everything a frame is drawn from (telemetry, trip totals, link state, settings,
-// dial definitions, window size, debug flag) is as it was when drawDashboard last ran, so that
-// drawing again would give the same picture; true before the first frame.
+// False while everything a frame is drawn from (the list in frame_inputs.h) is as it was when
+// drawDashboard last ran, so that drawing again would give the same picture; true before the
+// first frame.
 bool dashboardChangedSinceDrawn();
 
-// How frames are drawn. Kept (the default) keeps what does not change between frames instead of
-// drawing it again; Plain draws every part from scratch each frame. Both give the same pixels:
-// Plain stays as the measure of what keeping saves and as the picture Kept is checked against.
-enum class FrameDrawing { Kept, Plain };
-void setFrameDrawing(FrameDrawing drawing);
-FrameDrawing frameDrawing();
+// The steps of drawDashboard, for drawing a frame another way (every part from scratch, say).
+// What draws each part of a cell; a null entry leaves that part out.
+struct CellParts {
+    void (*dialFace)(int32_t kind);
+    void (*dialLive)(int32_t kind);
+    void (*batteryFace)();
+    void (*batteryLive)();
+    void (*statusPanel)();
+};
+
+// Clears the frame (the colour too unless keepColour) and sets the cells' projection.
+void beginFrame(bool keepColour);
+
+// Draws the parts into every cell of the layout, each cell in its own viewport with an identity
+// modelview: the status panel in the last, a dial or the battery model in the others by their
+// slot's kind (face, then live part).
+void drawCells(const CellParts& parts);
+
+// The debug overlay (when asked for on the command line) and, while the link is stopped, the
+// start hint over the whole window.
+void drawOverlays();

@@ -8,18 +8,19 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <cstdio>
-#include <cstring>
 
 #include "dashboard/frame.h"
+#include "dashboard/frame_inputs.h"
 
 namespace {
 struct KeptFaces {
     bool checked;   // whether the driver was asked if it can keep pixels
     bool supported; // it can
-    bool valid;     // texture holds the faces for key
     GLuint texture;
     GLuint framebuffer;
-    FacesKey key;
+    int32_t width; // of the texture
+    int32_t height;
+    FaceInputs drawnFrom; // valid while the texture holds faces
 };
 KeptFaces kept{};
 
@@ -34,36 +35,24 @@ bool driverCanKeep() {
     return kept.supported;
 }
 
-void blit(GLuint from, GLuint to, const FacesKey& key) {
+void blit(GLuint from, GLuint to) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
-    glBlitFramebuffer(0, 0, key.width, key.height, 0, 0, key.width, key.height, GL_COLOR_BUFFER_BIT,
-                      GL_NEAREST);
+    glBlitFramebuffer(0, 0, kept.width, kept.height, 0, 0, kept.width, kept.height,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 } // namespace
 
-FacesKey currentFacesKey() {
-    FacesKey key;
-    std::memset(&key, 0, sizeof key);
-    key.width = viewWidth;
-    key.height = viewHeight;
-    key.largeFontLists = largeFont.listBase;
-    key.smallFontLists = smallFont.listBase;
-    std::memcpy(&key.settings, &settings, sizeof settings);
-    std::memcpy(key.defs, gaugeDefs, sizeof gaugeDefs);
-    return key;
-}
-
-bool restoreFaces(const FacesKey& key) {
-    if (!kept.valid || std::memcmp(&kept.key, &key, sizeof key) != 0) {
+bool restoreFaces() {
+    if (!inputsUnchanged(kept.drawnFrom)) {
         return false;
     }
-    blit(kept.framebuffer, 0, key);
+    blit(kept.framebuffer, 0);
     return true;
 }
 
-void keepFaces(const FacesKey& key) {
+void keepFaces() {
     if (!driverCanKeep()) {
         return;
     }
@@ -71,11 +60,14 @@ void keepFaces(const FacesKey& key) {
         glGenTextures(1, &kept.texture);
         glGenFramebuffers(1, &kept.framebuffer);
     }
-    if (!kept.valid || kept.key.width != key.width || kept.key.height != key.height) {
+    if (!kept.drawnFrom.valid || kept.width != viewWidth || kept.height != viewHeight) {
+        kept.drawnFrom.valid = false;
+        kept.width = viewWidth;
+        kept.height = viewHeight;
         GLint bound = 0;
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
         glBindTexture(GL_TEXTURE_2D, kept.texture);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, key.width, key.height, 0, GL_RGBA,
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kept.width, kept.height, 0, GL_RGBA,
                      GL_UNSIGNED_BYTE, nullptr);
         glBindTexture(GL_TEXTURE_2D, GLuint(bound));
         glBindFramebuffer(GL_FRAMEBUFFER, kept.framebuffer);
@@ -84,13 +76,11 @@ void keepFaces(const FacesKey& key) {
         const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         if (!complete) {
-            kept.valid = false;
             return;
         }
     }
-    blit(0, kept.framebuffer, key);
-    kept.key = key;
-    kept.valid = true;
+    blit(0, kept.framebuffer);
+    copyInputs(kept.drawnFrom);
 }
 
 void releaseKeptFaces() {

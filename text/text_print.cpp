@@ -1,9 +1,8 @@
-// Text printing: each line is called twice through the font's display lists. The first pass
-// only measures how far the glyphs' glBitmap moves push the raster position; that width centres
-// the second, visible pass. The measuring pass adds the glyphs' advances to the raster position
-// in single precision, one by one, as the glyph lists' glBitmap moves do, and so gets the same
-// width without drawing (or, measured by drawing, calls the glyph lists with alpha 0). Lines are
-// cut in place in a stack buffer, so a call allocates nothing.
+// Text printing: each line is measured, then drawn through the font's display lists. Measuring
+// finds how far the glyphs' glBitmap moves would push the raster position, and that width centres
+// the visible pass. It adds the glyphs' advances to the raster position in single precision, one
+// by one, as the glyph lists' glBitmap moves do, and so gets the same width without drawing.
+// Lines are cut in place in a stack buffer, so a call allocates nothing.
 #include "text/text_print.h"
 
 #include <GL/gl.h>
@@ -17,7 +16,15 @@ constexpr int textBufferSize = 256;
 // 1/0.63 in single precision: the pitch the dashboard's layouts were made for.
 constexpr float linePitchFactor = 1.5873016f;
 
-TextMeasuring measuring = TextMeasuring::ByAdvances;
+void addAdvances(const GlyphFont& font, const unsigned char* line, int length, float raster[4]) {
+    for (int i = 0; i < length; ++i) {
+        if (line[i] < glyphCount) {
+            raster[0] += float(font.advances[line[i]]);
+        }
+    }
+}
+
+LineMeasure measureHook = nullptr;
 
 // Bytes from 128 up have no list in a font (the names past its 128 may be another font's), so
 // they are left out: they draw nothing and do not count as glyphs.
@@ -79,25 +86,10 @@ float measureLine(const GlyphFont& font, const Reference& ref, float x, float y,
     placeLine(ref, x, y, offset);
     GLboolean startVisible = GL_FALSE;
     GLfloat raster[4];
-    if (measuring == TextMeasuring::ByAdvances) {
-        glRasterPos2f(0, 0);
-        glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &startVisible);
-        glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
-        for (int i = 0; i < length; ++i) {
-            if (line[i] < glyphCount) {
-                raster[0] += float(font.advances[line[i]]);
-            }
-        }
-    } else {
-        GLfloat colour[4];
-        glGetFloatv(GL_CURRENT_COLOR, colour);
-        glColor4f(colour[0], colour[1], colour[2], 0);
-        glRasterPos2f(0, 0);
-        glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &startVisible);
-        callGlyphs(line, length);
-        glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
-        glColor4f(colour[0], colour[1], colour[2], colour[3]);
-    }
+    glRasterPos2f(0, 0);
+    glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &startVisible);
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+    (measureHook != nullptr ? measureHook : addAdvances)(font, line, length, raster);
     glPopMatrix();
     // Outside the view volume the raster position does not move, and unprojectable points
     // have no reference: either way the width is unknown and the line stays where it is.
@@ -175,6 +167,6 @@ void printText(const GlyphFont& font, bool centred, float x, float y, const char
     glPopAttrib();
 }
 
-void setTextMeasuring(TextMeasuring how) {
-    measuring = how;
+void setLineMeasureHook(LineMeasure measure) {
+    measureHook = measure;
 }

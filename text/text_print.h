@@ -11,8 +11,13 @@
 void printText(const GlyphFont& font, bool centred, float x, float y, const char* format, ...)
     __attribute__((format(printf, 5, 6)));
 
-// How printText measures a line: by the font's advance lists (the default, nothing drawn), or by
-// drawing the line invisibly first. Both give the same width; drawing is the slower way kept
-// for comparison.
-enum class TextMeasuring { ByAdvances, ByDrawing };
-void setTextMeasuring(TextMeasuring how);
+// How far a line's glyphs move the raster position. Called with the modelview at the line's
+// origin and the raster position set there (glRasterPos2f(0, 0)); raster holds that position as
+// glGetFloatv(GL_CURRENT_RASTER_POSITION) gives it and is moved on to where the glyph lists would
+// leave it. printText adds the glyphs' advances, drawing nothing.
+using LineMeasure = void (*)(const GlyphFont& font, const unsigned char* line, int length,
+                             float raster[4]);
+
+// Lets a check take the advances' place, e.g. by calling the glyph lists invisibly, which must
+// give the same widths. nullptr restores the advances.
+void setLineMeasureHook(LineMeasure measure);

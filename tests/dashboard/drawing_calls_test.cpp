@@ -16,6 +16,7 @@
 #include "dashboard/status_panel.h"
 #include "dial_scales.h"
 #include "frame_render.h"
+#include "support/plain_drawing.h"
 
 namespace {
 struct Call {
@@ -86,14 +87,9 @@ namespace {
 class DrawingCalls : public FrameFixture {
   protected:
     DrawingCalls() : FrameFixture(800, 600) {}
-    void SetUp() override {
-        FrameFixture::SetUp();
-        setFrameDrawing(FrameDrawing::Plain);
-    }
     void TearDown() override {
         recording = false;
         calls.clear();
-        setFrameDrawing(FrameDrawing::Kept);
         FrameFixture::TearDown();
     }
 };
@@ -191,7 +187,7 @@ TEST_F(DrawingCalls, DialRingHubMarksAndNeedlesOfTheirSizesAnglesAndColours) {
         useDashboardCell(0, 0, 266, 200);
         calls.clear();
         recording = true;
-        drawDial(c.dial->kind);
+        drawPlainDial(c.dial->kind);
         recording = false;
         std::vector<Call> expected = face(*c.dial);
         expected.insert(expected.end(), c.live.begin(), c.live.end());
@@ -216,7 +212,7 @@ TEST_F(DrawingCalls, StatusPanelColoursLineByLine) {
         useDashboardCell(0, 0, 266, 200);
         calls.clear();
         recording = true;
-        drawStatusPanel();
+        drawPlainStatusPanel();
         recording = false;
         std::vector<Call> expected;
         for (const std::vector<double>& colour : c.colours) {
@@ -242,7 +238,7 @@ TEST_F(DrawingCalls, BatteryPlotAxesDotsAndFittedLine) {
         useDashboardCell(0, 0, 266, 200);
         calls.clear();
         recording = true;
-        drawBatteryModel();
+        drawPlainBatteryModel();
         recording = false;
 
         std::vector<Call> expected = {{"translate", {100, 100, 0}}, {"colour", {1, 1, 1}},

@@ -13,9 +13,11 @@
 #include "text/text_print.h"
 
 // Sets the scene up as the program would (settings, then initDashboard, then what arrived) and
-// draws one frame. The context must be current and of the scene's size. Leaves the fonts built
-// (releaseDashboard is the caller's) so that texts can be drawn for comparison afterwards.
-inline Image drawSceneFrame(const GlContext& gl, const Scene& scene, std::string* error) {
+// draws one frame (with drawDashboard unless told otherwise). The context must be current and of
+// the scene's size. Leaves the fonts built (releaseDashboard is the caller's) so that texts can be
+// drawn for comparison afterwards.
+inline Image drawSceneFrame(const GlContext& gl, const Scene& scene, std::string* error,
+                            void (*draw)() = drawDashboard) {
     resetDashboardState();
     scene.configure();
     static GlWindow window{};
@@ -26,7 +28,7 @@ inline Image drawSceneFrame(const GlContext& gl, const Scene& scene, std::string
     }
     scene.feed();
     resizeDashboard(scene.width, scene.height);
-    drawDashboard();
+    draw();
     glFinish();
     return readPixels(gl);
 }

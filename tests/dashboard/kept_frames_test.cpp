@@ -8,13 +8,9 @@
 #include <string>
 
 #include "frame_render.h"
+#include "support/plain_drawing.h"
 
 namespace {
-struct Drawing {
-    explicit Drawing(FrameDrawing how) { setFrameDrawing(how); }
-    ~Drawing() { setFrameDrawing(FrameDrawing::Kept); }
-};
-
 // Samples spread over the whole plot and beyond its axes, from a seed.
 uint32_t sampleSeed = 1;
 void fillRandomSamples() {
@@ -43,12 +39,11 @@ void runningWithSamples() {
     fillRandomSamples();
 }
 
-Image drawWith(FrameDrawing how, const Scene& scene) {
-    const Drawing drawing(how);
+Image drawWith(void (*draw)(), const Scene& scene) {
     GlContext gl;
     std::string why;
     EXPECT_TRUE(openGlContext(gl, scene.width, scene.height, &why)) << why;
-    Image frame = drawSceneFrame(gl, scene, &why);
+    Image frame = drawSceneFrame(gl, scene, &why, draw);
     EXPECT_TRUE(why.empty()) << why;
     releaseDashboard();
     closeGlContext(gl);
@@ -57,8 +52,8 @@ Image drawWith(FrameDrawing how, const Scene& scene) {
 }
 
 void expectSameFrames(const Scene& scene) {
-    const Image plain = drawWith(FrameDrawing::Plain, scene);
-    const Image kept = drawWith(FrameDrawing::Kept, scene);
+    const Image plain = drawWith(drawPlainFrame, scene);
+    const Image kept = drawWith(drawDashboard, scene);
     ASSERT_EQ(plain.width, scene.width);
     const std::size_t different = countDifferentPixels(plain, kept, 0);
     if (different != 0) {
@@ -104,8 +99,7 @@ TEST(KeptFrame, RandomDotsLandWhereThePlainDotsLand) {
 
 // The plain frame for the state as it stands, drawn in the same window between kept frames.
 Image plainFrameNow(const GlContext& gl) {
-    const Drawing drawing(FrameDrawing::Plain);
-    drawDashboard();
+    drawPlainFrame();
     glFinish();
     return readPixels(gl);
 }

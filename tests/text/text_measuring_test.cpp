@@ -8,6 +8,7 @@
 
 #include "reference_glyphs.h"
 #include "support/gl_context.h"
+#include "support/plain_drawing.h"
 #include "text/text_print.h"
 
 namespace {
@@ -28,13 +29,11 @@ class LineMeasuring : public GlTest {
         small.init(fontFile("Arial:bold").c_str(), 40);
     }
     void TearDown() override {
-        setTextMeasuring(TextMeasuring::ByAdvances);
         large.release();
         small.release();
         GlTest::TearDown();
     }
-    Image drawn(TextMeasuring how, const GlyphFont& font, const Placement& p) {
-        setTextMeasuring(how);
+    Image drawn(const GlyphFont& font, const Placement& p) {
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         useDashboardCell(p.viewportX, 0, p.viewportWidth, p.viewportWidth);
@@ -60,8 +59,9 @@ TEST_F(LineMeasuring, AdvancesGiveTheWidthTheGlyphListsGive) {
     };
     for (const Placement& p : placements) {
         for (const GlyphFont* font : {&large, &small}) {
-            const Image byDrawing = drawn(TextMeasuring::ByDrawing, *font, p);
-            const Image byAdvances = drawn(TextMeasuring::ByAdvances, *font, p);
+            const Image byAdvances = drawn(*font, p);
+            const TextMeasuredByDrawing measuring;
+            const Image byDrawing = drawn(*font, p);
             EXPECT_EQ(countDifferentPixels(byDrawing, byAdvances, 0), 0u)
                 << '"' << p.text << "\" in a cell " << p.viewportWidth << " wide at "
                 << p.viewportX;
