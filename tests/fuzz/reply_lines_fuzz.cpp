@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
 #include "link/serial_port.h"
 #include "platform/message_box.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
 #include "link/serial_port.h"
 #include "support/link_state.h"

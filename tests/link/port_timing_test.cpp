@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
 #include "link/serial_port.h"
 #include "support/link_state.h"

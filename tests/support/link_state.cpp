@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
 #include "link/serial_port.h"
 #include "link/trip_log.h"
