@@ -1,10 +1,11 @@
 // The link's session: the serial port with the capture log and the trip log, which are opened
 // with it and closed with it, and the one answer to every error of the link: close all three,
-// stop the link, show the "Error" box. The protocol reaches the port only through writeText and
-// readBytes, so no failure of the port goes unanswered.
+// stop the link, show the "Error" box. The protocol reads and writes the port only through
+// writeText and readBytes, so no failure of the port goes unanswered.
 #pragma once
 
-extern bool linkRunning; // set once the start sequence has been sent; cleared by a stop or an error
+// Set by startLink once the start sequence has been sent; cleared by stopLink and by every error.
+extern bool linkRunning;
 
 // Opens and configures the device at portName, then creates the capture log under logName (or
 // beside it when taken) and, when that is a file, the trip log beside it; a log that cannot be

@@ -9,6 +9,7 @@
 
 #include "link/capture_log.h"
 #include "link/controller_protocol.h"
+#include "link/link_session.h"
 #include "link/serial_port.h"
 #include "support/link_state.h"
 #include "support/process.h"
