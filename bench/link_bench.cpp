@@ -5,7 +5,7 @@
 
 #include "allocation_report.h"
 #include "link/controller_protocol.h"
-#include "link/serial_port.h"
+#include "link/link_session.h"
 #include "support/link_state.h"
 
 namespace {

@@ -8,7 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "link/serial_port.h"
+std::FILE* captureLog = nullptr;
+char captureLogPath[4096];
 
 void logBytes(const char* bytes, std::size_t length) {
     if (captureLog == nullptr) {
@@ -38,6 +39,7 @@ std::FILE* createOwnFile(const char* name) {
     return file;
 }
 
+namespace {
 std::FILE* createCaptureLog(const char* logName, char* chosen, std::size_t chosenSize) {
     std::snprintf(chosen, chosenSize, "%s", logName);
     // The open fails on an existing file instead of emptying another drive's record.
@@ -63,4 +65,20 @@ std::FILE* createCaptureLog(const char* logName, char* chosen, std::size_t chose
         }
     }
     return nullptr;
+}
+} // namespace
+
+void openCaptureLog(const char* logName) {
+    closeCaptureLog();
+    captureLog = createCaptureLog(logName, captureLogPath, sizeof captureLogPath);
+    if (captureLog == nullptr) {
+        captureLogPath[0] = '\0'; // the name of no log of ours
+    }
+}
+
+void closeCaptureLog() {
+    if (captureLog != nullptr) {
+        std::fclose(captureLog);
+        captureLog = nullptr;
+    }
 }

@@ -3,7 +3,7 @@
 // dials show the same last digits.
 #include "link/quantities.h"
 
-#include "link/controller_protocol.h"
+#include "link/telemetry.h"
 #include "shell/app.h"
 #include "shell/settings.h"
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -17,15 +18,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "link/capture_log.h"
-#include "link/controller_protocol.h"
-#include "link/trip_log.h"
 #include "platform/clock.h"
-#include "platform/message_box.h"
 
 int portHandle = -1;
-std::FILE* captureLog = nullptr;
-char captureLogPath[4096];
 
 namespace {
 PortWriteFunction portWrite = ::write;
@@ -80,29 +75,6 @@ bool configureLine(int fd) {
     }
     return portSettings(fd, TCSANOW, &line) == 0;
 }
-
-int writeBounded(const char* bytes, int length) {
-    const uint32_t limitMs = 100u + 100u * static_cast<uint32_t>(length);
-    const uint32_t begin = tickCount();
-    int written = 0;
-    while (written < length) {
-        const ssize_t count = portWrite(portHandle, bytes + written, length - written);
-        if (count > 0) {
-            written += static_cast<int>(count);
-            continue;
-        }
-        if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            return -1 - written; // failed after `written` bytes
-        }
-        const uint32_t spent = tickCount() - begin;
-        if (spent >= limitMs) {
-            break;
-        }
-        pollfd wait{portHandle, POLLOUT, 0};
-        poll(&wait, 1, static_cast<int>(limitMs - spent));
-    }
-    return written;
-}
 } // namespace
 
 void setPortWriteFunction(PortWriteFunction write) {
@@ -113,7 +85,7 @@ void setPortSettingsFunction(PortSettingsFunction apply) {
     portSettings = apply != nullptr ? apply : ::tcsetattr;
 }
 
-bool openPort(const char* portName, const char* logName) {
+bool openDevice(const char* portName) {
     portHandle = open(portName, O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (portHandle < 0) {
         return false;
@@ -121,86 +93,69 @@ bool openPort(const char* portName, const char* logName) {
     static const int releasedAtExit = std::atexit(releaseExclusiveMode);
     (void)releasedAtExit;
     // Both locks: flock keeps out other programs that take it, TIOCEXCL every other open. Every
-    // failure from here on leaves the port to the caller's report, whose closePort releases both.
+    // failure from here on leaves the device open for the caller's report, after which
+    // closeDevice releases both.
     if (flock(portHandle, LOCK_EX | LOCK_NB) != 0 || !takeExclusiveMode(portHandle)) {
         return false;
     }
-    if (!configureLine(portHandle)) {
-        return false;
-    }
-    captureLog = createCaptureLog(logName, captureLogPath, sizeof captureLogPath);
-    if (captureLog == nullptr) {
-        captureLogPath[0] = '\0'; // the name of no log of ours
-    }
-    return true;
+    return configureLine(portHandle);
 }
 
-void closePort() {
+void closeDevice() {
     if (portHandle >= 0) {
         releaseExclusiveMode();
         close(portHandle);
         portHandle = -1;
     }
-    if (captureLog != nullptr) {
-        std::fclose(captureLog);
-        captureLog = nullptr;
-    }
-    closeTripLog();
-}
-
-int writeText(const char* text) {
-    const int length = static_cast<int>(std::strlen(text));
-    int written = writeBounded(text, length);
-    if (written < 0) {
-        written = -1 - written;
-        reportSystemError();
-    }
-    if (written != length) {
-        showLinkError("Did not write all data");
-    }
-    return written;
-}
-
-int readBytes(char* buffer, int maxCount) {
-    if (maxCount <= 0) {
-        return 0;
-    }
-    const ssize_t count = read(portHandle, buffer, static_cast<size_t>(maxCount));
-    if (count > 0) {
-        return static_cast<int>(count);
-    }
-    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        return 0;
-    }
-    if (count == 0) {
-        errno = EIO; // end of file: the far end hung up, which the system calls an I/O error
-    }
-    reportSystemError();
-    return 0;
 }
 
 bool isPortClosed() {
     return portHandle < 0;
 }
 
-void showLinkError(const char* text) {
-    closePort();
-    // A link without its port is stopped: totals must not grow from stale values, and the
-    // dashboard offers the start key again.
-    linkRunning = false;
-    showErrorBox(text);
+PortTransfer writeDevice(const char* bytes, int length) {
+    const uint32_t limitMs = 100u + 100u * static_cast<uint32_t>(length);
+    const uint32_t begin = tickCount();
+    PortTransfer sent;
+    while (sent.count < length) {
+        const ssize_t count = portWrite(portHandle, bytes + sent.count,
+                                        static_cast<std::size_t>(length - sent.count));
+        if (count > 0) {
+            sent.count += static_cast<int>(count);
+            continue;
+        }
+        if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            sent.error = errno;
+            return sent;
+        }
+        const uint32_t spent = tickCount() - begin;
+        if (spent >= limitMs) {
+            break;
+        }
+        pollfd wait{portHandle, POLLOUT, 0};
+        poll(&wait, 1, static_cast<int>(limitMs - spent));
+    }
+    return sent;
+}
+
+PortTransfer readDevice(char* buffer, int maxCount) {
+    PortTransfer received;
+    if (maxCount <= 0) {
+        return received;
+    }
+    const ssize_t count = read(portHandle, buffer, static_cast<size_t>(maxCount));
+    if (count > 0) {
+        received.count = static_cast<int>(count);
+    } else if (count == 0) {
+        // End of file: the far end hung up, which the system calls an I/O error.
+        received.error = EIO;
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        received.error = errno;
+    }
+    return received;
 }
 
 namespace {
-void systemText(int code, char* text, std::size_t size) {
-    const char* description = strerrordesc_np(code);
-    if (description != nullptr) {
-        std::snprintf(text, size, "%s", description);
-    } else {
-        std::snprintf(text, size, "Unknown error %d", code);
-    }
-}
-
 // Serial devices belong to a group ("dialout" on Debian) whose members may open them; a new
 // user is rarely a member, and the bare "Permission denied" does not say what to do.
 bool permissionHelp(const char* portName, char* text, std::size_t size) {
@@ -229,24 +184,22 @@ bool permissionHelp(const char* portName, char* text, std::size_t size) {
 }
 } // namespace
 
-void reportSystemError() {
-    const int code = errno;
+void portErrorText(int code, char* text, std::size_t size) {
     if (code == ENOENT) {
-        showLinkError("The selected COM port could not be opened");
+        std::snprintf(text, size, "%s", "The selected COM port could not be opened");
         return;
     }
-    char text[1024];
-    systemText(code, text, sizeof text);
-    showLinkError(text);
+    const char* description = strerrordesc_np(code);
+    if (description != nullptr) {
+        std::snprintf(text, size, "%s", description);
+    } else {
+        std::snprintf(text, size, "Unknown error %d", code);
+    }
 }
 
-void reportOpenFailure(const char* portName) {
-    const int code = errno;
-    char text[1024 + PATH_MAX];
-    if (code == EACCES && permissionHelp(portName, text, sizeof text)) {
-        showLinkError(text);
+void openFailureText(int code, const char* portName, char* text, std::size_t size) {
+    if (code == EACCES && permissionHelp(portName, text, size)) {
         return;
     }
-    errno = code;
-    reportSystemError();
+    portErrorText(code, text, size);
 }

@@ -1,47 +1,47 @@
-// The byte transport of the controller link: a serial device opened exclusively, raw 9600 8N1,
-// reads that never wait, writes bounded by 100 ms + 100 ms per byte. Every failure shows its text
-// in the "Error" box and first closes the port and the capture log.
+// The serial device of the controller link: opened exclusively, raw 9600 8N1, reads that never
+// wait, writes bounded by 100 ms + 100 ms per byte. It opens, reads, writes and closes the device
+// and says what went wrong; what the link does about it is the session's (link_session.h).
 #pragma once
 #include <cstddef>
-#include <cstdio>
 #include <sys/types.h>
 #include <termios.h>
 
-// Link state shared with the protocol and the capture log.
-extern int portHandle;            // file descriptor of the open port, -1 when none
-extern std::FILE* captureLog;     // open capture log, or nullptr
-extern char captureLogPath[4096]; // the name of the capture log last made, "" when none
+extern int portHandle; // file descriptor of the open port, -1 when none
 
-// Opens and configures the device at portName, then creates the capture log under logName (or
-// beside it when taken: createCaptureLog); a log that cannot be created is silent. False when the
-// port could not be opened or configured (errno tells why; the caller reports it). The device is
-// held exclusively until closePort, or the end of the program, which gives it back without
-// stopping the link.
-bool openPort(const char* portName, const char* logName);
+// Opens and configures the device at portName. False when it could not be opened or configured,
+// with errno telling why; a device opened before a later step failed stays open until
+// closeDevice, so that the failure is reported while the device is still held. It is held
+// exclusively until closeDevice, or the end of the program, which gives it back without stopping
+// the link.
+bool openDevice(const char* portName);
 
-// Closes the port (giving back the exclusive mode it took) and the capture log; safe when nothing
-// is open.
-void closePort();
-
-// Sends text (without its NUL) with one bounded write. Reports failures; returns the count sent.
-int writeText(const char* text);
-
-// One read of at most maxCount bytes that never waits; 0 when nothing has arrived. A failure
-// (end of file or an error: the device went away) is reported and reads as 0.
-int readBytes(char* buffer, int maxCount);
+// Closes the device, giving back the exclusive mode it took; safe when none is open.
+void closeDevice();
 
 bool isPortClosed();
 
-// closePort, then the "Error" box with text.
-void showLinkError(const char* text);
+// What one read or write did: the bytes it moved, and the errno of the failure that ended it
+// (0 when nothing failed). A write can fail after part of its bytes went out.
+struct PortTransfer {
+    int count = 0;
+    int error = 0;
+};
 
-// showLinkError with "The selected COM port could not be opened" for a missing device, else the
-// system's text for errno ("Unknown error N" when it has none).
-void reportSystemError();
+// Sends length bytes, waiting for the line no longer than 100 ms + 100 ms per byte in all; a
+// write that runs out of time comes back short without an error.
+PortTransfer writeDevice(const char* bytes, int length);
 
-// reportSystemError for a failed openPort of portName; when the device exists but the user may
-// not open it, one more sentence names the device and the group that owns it.
-void reportOpenFailure(const char* portName);
+// One read of at most maxCount bytes that never waits; a count of 0 when nothing has arrived. End
+// of file (the device went away) is the error EIO.
+PortTransfer readDevice(char* buffer, int maxCount);
+
+// The text the user sees for error code: "The selected COM port could not be opened" for a
+// missing device, else the system's text ("Unknown error N" when it has none).
+void portErrorText(int code, char* text, std::size_t size);
+
+// portErrorText for a failed openDevice of portName; when the device exists but the user may not
+// open it, one more sentence names the device and the group that owns it.
+void openFailureText(int code, const char* portName, char* text, std::size_t size);
 
 // The one seam for faults a real port cannot produce on demand (a write that stalls half way,
 // line settings the driver refuses): tests may replace the write call and the call that applies

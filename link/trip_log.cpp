@@ -9,8 +9,8 @@
 #include <initializer_list>
 
 #include "link/capture_log.h"
-#include "link/controller_protocol.h"
 #include "link/quantities.h"
+#include "link/telemetry.h"
 #include "shell/settings.h"
 
 std::FILE* tripLog = nullptr;

@@ -7,7 +7,9 @@
 #include <string>
 #include <unistd.h>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
+#include "link/link_session.h"
 #include "link/serial_port.h"
 #include "support/link_state.h"
 #include "support/process.h"
@@ -212,6 +214,11 @@ TEST_F(LineStream, ALineOf1024BytesWithoutLineFeedStopsTheLink) {
     EXPECT_EQ(captureLog, nullptr);
     EXPECT_FALSE(linkRunning);
     EXPECT_EQ(lineFill, 1024);
+    // A read after the close fails like any other, and is reported the same way.
+    char byte;
+    EXPECT_EQ(readBytes(&byte, 1), 0);
+    EXPECT_EQ(errorBoxes,
+              (std::vector<std::string>{"Did not find end of line", "Bad file descriptor"}));
 }
 
 TEST_F(LineStream, TheFarEndHangingUpIsAReadFailureWithTheSystemsText) {

@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
 #include "link/serial_port.h"
 #include "shell/settings.h"

@@ -9,8 +9,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
+#include "link/link_session.h"
 #include "link/serial_port.h"
+#include "link/trip_log.h"
 #include "platform/capture_folder.h"
 #include "platform/clock.h"
 #include "support/link_state.h"
@@ -126,7 +129,7 @@ TEST_F(LinkSession, TheLineIsRaw9600EightNoneOneWithHardwareFlowControlAsFound) 
 }
 
 // The logs' folder is shared by every user of the machine: a drive's logs are their owner's alone.
-// A device given as the log's name is opened as it is and keeps its mode.
+// A device given as the log's name is opened as it is and keeps its mode, with no trip log beside.
 TEST_F(LinkSession, EachStartWritesLogsOfItsOwnThatOnlyItsOwnerMayRead) {
     SimulatorRun sim = startSimulator({});
     WorkingDirectoryGuard here(sim.folder);
@@ -159,6 +162,7 @@ TEST_F(LinkSession, EachStartWritesLogsOfItsOwnThatOnlyItsOwnerMayRead) {
     }
 
     ASSERT_TRUE(openPort("COM1", "/dev/null"));
+    EXPECT_EQ(tripLog, nullptr);
     closePort();
     struct stat device;
     ASSERT_EQ(stat("/dev/null", &device), 0);

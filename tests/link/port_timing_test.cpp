@@ -16,7 +16,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
+#include "link/link_session.h"
 #include "link/serial_port.h"
 #include "support/link_state.h"
 #include "support/process.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
-#include "link/controller_protocol.h"
 #include "link/quantities.h"
+#include "link/telemetry.h"
 #include "shell/app.h"
 #include "shell/settings.h"
 

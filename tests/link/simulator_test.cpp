@@ -6,7 +6,6 @@
 
 #include "link/controller_protocol.h"
 #include "link/quantities.h"
-#include "link/serial_port.h"
 #include "support/link_state.h"
 #include "support/simulator.h"
 

@@ -11,7 +11,6 @@
 
 #include "link/controller_protocol.h"
 #include "link/quantities.h"
-#include "link/serial_port.h"
 #include "link/trip_log.h"
 #include "platform/capture_folder.h"
 #include "platform/clock.h"

@@ -13,7 +13,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
+#include "link/link_session.h"
 #include "link/serial_port.h"
 #include "support/link_state.h"
 #include "support/simulator.h"

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
 #include "link/serial_port.h"
 #include "support/link_state.h"

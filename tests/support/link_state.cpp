@@ -12,7 +12,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "link/capture_log.h"
 #include "link/controller_protocol.h"
+#include "link/link_session.h"
 #include "link/serial_port.h"
 #include "link/trip_log.h"
 #include "platform/capture_folder.h"

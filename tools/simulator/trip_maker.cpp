@@ -7,8 +7,8 @@
 #include <string>
 
 #include "drive_model.h"
-#include "link/controller_protocol.h"
 #include "link/quantities.h"
+#include "link/telemetry.h"
 #include "link/trip_log.h"
 #include "shell/settings.h"
 
