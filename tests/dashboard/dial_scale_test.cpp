@@ -118,12 +118,15 @@ TEST(SweepDegrees, ClockwiseFromStartToEnd) {
     struct Case {
         float start, end, sweep;
     };
-    // -358 degrees: its cosine squared plus its sine squared is a hair above 1.
+    // -358 degrees: its cosine squared plus its sine squared is a hair above 1. So it is for 493
+    // and the float just below it, two directions that are one in radians as floats.
     const Case cases[] = {
-        {-135, 60, 165}, {150, 30, 120}, {-135, -45, 270},  {90, 0, 90},     {0, 90, 270},
-        {90, -90, 180},  {30, 29, 1},    {29, 30, 359},     {30, 30, 0},     {150, 150, 0},
-        {-135, -135, 0}, {0, 0, 0},      {61.7f, 61.7f, 0}, {30, 390, 0},    {-330, 30, 0},
-        {150, -210, 0},  {-135, 225, 0}, {720, 0, 0},       {-358, -358, 0}, {30, 29.99f, 0.01f},
+        {-135, 60, 165},      {150, 30, 120}, {-135, -45, 270}, {90, 0, 90},
+        {0, 90, 270},         {90, -90, 180}, {30, 29, 1},      {29, 30, 359},
+        {30, 30, 0},          {150, 150, 0},  {-135, -135, 0},  {0, 0, 0},
+        {61.7f, 61.7f, 0},    {30, 390, 0},   {-330, 30, 0},    {150, -210, 0},
+        {-135, 225, 0},       {720, 0, 0},    {-358, -358, 0},  {30, 29.99f, 0.01f},
+        {493, 492.99997f, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.start) + " to " + std::to_string(c.end));

@@ -306,12 +306,16 @@ TEST(SetupControls, DisabledListsKeepAndStoreTheirSelection) {
     EXPECT_FALSE(findList(c, 1043)->enabled);
     EXPECT_EQ(findList(c, 1043)->selected, gaugeKindRow(BatteryModel));
 
-    findList(c, 1047)->selected = -1; // a list without selection keeps its slot
+    // A list without selection, or with a row past its end, keeps its slot.
+    findList(c, 1047)->selected = -1;
+    findList(c, 1050)->selected = gaugeKindCount;
     Settings stored = defaultSettings();
     stored.gaugeSlots[7] = 6;
+    stored.gaugeSlots[10] = 6;
     readBackSetupControls(c, stored);
     EXPECT_EQ(stored.gaugeSlots[3], BatteryModel);
     EXPECT_EQ(stored.gaugeSlots[7], 6);
+    EXPECT_EQ(stored.gaugeSlots[10], 6);
 }
 
 TEST(SetupControls, DigitsOnlyEditsTakeOnlyDigits) {

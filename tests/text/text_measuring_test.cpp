@@ -56,6 +56,7 @@ TEST_F(LineMeasuring, AdvancesGiveTheWidthTheGlyphListsGive) {
         {"0.47 miles\nsecond line", 700, 266, 13.7f, -100.3f},
         {"bytes \xC3\xA9 past 127", 100, 300, -3.3f, 42.1f},
         {"", 0, 256, 0, 0},
+        {"Wg on the cell's top edge", 0, 300, 0, 499.5f},
     };
     for (const Placement& p : placements) {
         for (const GlyphFont* font : {&large, &small}) {
