@@ -106,13 +106,13 @@ class LineStream : public ::testing::Test {
 };
 
 TEST_F(LineStream, ALineSplitOverTwoReadsIsParsedWhenItsLineFeedArrives) {
-    const std::string first = "1 2 3 4 5 6 7 8 9 a b c SO\n";
-    writeAll(pair.master, "1 2 3 4 5 6 7 8 9 a b c SO\r\n47 1f 30 32");
+    const std::string first = "1 2 3 4 5 6 7 8 9 a b c SO\n3 4 F\n";
+    writeAll(pair.master, "1 2 3 4 5 6 7 8 9 a b c SO\r\n3 4 F\r\n47 1f 30 32");
     ASSERT_TRUE(readUntil([] { return lineFill == 11; }));
-    EXPECT_EQ(telemetry.rawChannels[0], 1.0f);
+    EXPECT_EQ(telemetry.rawChannels[0], 3.0f);
     EXPECT_EQ(log(), first);
-    // The earlier line's bytes, line feed included, still lie behind the held part in the
-    // buffer: only what arrived since is searched.
+    // A copy of the second line's feed still lies behind the held part in the buffer: only
+    // what arrived since is searched.
     writeAll(pair.master, " 7f");
     ASSERT_TRUE(readUntil([] { return lineFill == 14; }));
     EXPECT_EQ(log(), first);
