@@ -278,23 +278,6 @@ TEST(SetupControls, EachControlIsReadBackIntoItsOwnField) {
     }
 }
 
-TEST(SetupControls, MilesChangesTheThreeLabelsAndNotTheNumbers) {
-    SetupControls c = setupControlsFrom(defaultSettings());
-    const SetupControls before = c;
-    setUnitLabels(c, 1);
-    EXPECT_STREQ(findLabel(c, idMultiplierLabel)->text, "Motor RPM -> mph multiplier");
-    EXPECT_STREQ(findLabel(c, idSpeedLabel)->text, "mph");
-    EXPECT_STREQ(findLabel(c, idPerDistanceLabel)->text, "w.hrs/mile");
-    EXPECT_STREQ(c.rpmEdit.text, before.rpmEdit.text);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_STREQ(c.ratioEdits[i].text, before.ratioEdits[i].text);
-    }
-    setUnitLabels(c, 0);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_STREQ(c.unitLabels[i].text, before.unitLabels[i].text);
-    }
-}
-
 TEST(SetupControls, DisabledListsKeepAndStoreTheirSelection) {
     SetupControls c = setupControlsFrom(defaultSettings());
     enableFourthColumn(c, 1);

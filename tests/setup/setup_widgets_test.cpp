@@ -146,7 +146,9 @@ TEST_F(SetupWidgets, ClicksOnUnitAndLayoutRadiosApplyTheirRulesAndLeaveTheEditsA
     EXPECT_STREQ(labelText(idSpeedLabel), "mph");
     EXPECT_STREQ(labelText(idPerDistanceLabel), "w.hrs/mile");
     gtk_button_clicked(GTK_BUTTON(setupControl(idKilometres)));
+    EXPECT_STREQ(labelText(idMultiplierLabel), "Motor RPM -> km/h multiplier");
     EXPECT_STREQ(labelText(idSpeedLabel), "km/h");
+    EXPECT_STREQ(labelText(idPerDistanceLabel), "w.hrs/km");
 
     gtk_button_clicked(GTK_BUTTON(setupControl(idLayout3x4)));
     EXPECT_TRUE(gtk_widget_get_sensitive(setupControl(1050)));
