@@ -157,22 +157,23 @@ PortTransfer readDevice(char* buffer, int maxCount) {
 
 namespace {
 // Serial devices belong to a group ("dialout" on Debian) whose members may open them; a new
-// user is rarely a member, and the bare "Permission denied" does not say what to do.
+// user is rarely a member, and the bare "Permission denied" does not say what to do. A group
+// without a name has no members to join, and a device that cannot be looked at (a folder on the
+// way is closed) is not the group's doing: neither gets the advice.
 bool permissionHelp(const char* portName, char* text, std::size_t size) {
     struct stat info;
     if (stat(portName, &info) != 0) {
         return false;
     }
+    const group* owner = getgrgid(info.st_gid);
+    if (owner == nullptr) {
+        return false;
+    }
+    char groupName[64];
+    std::snprintf(groupName, sizeof groupName, "%s", owner->gr_name);
     char device[PATH_MAX];
     if (realpath(portName, device) == nullptr) {
         std::snprintf(device, sizeof device, "%s", portName);
-    }
-    char groupName[64];
-    const group* owner = getgrgid(info.st_gid);
-    if (owner != nullptr) {
-        std::snprintf(groupName, sizeof groupName, "%s", owner->gr_name);
-    } else {
-        std::snprintf(groupName, sizeof groupName, "%u", static_cast<unsigned>(info.st_gid));
     }
     const passwd* user = getpwuid(geteuid());
     std::snprintf(text, size,

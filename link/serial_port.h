@@ -40,7 +40,8 @@ PortTransfer readDevice(char* buffer, int maxCount);
 void portErrorText(int code, char* text, std::size_t size);
 
 // portErrorText for a failed openDevice of portName; when the device exists but the user may not
-// open it, one more sentence names the device and the group that owns it.
+// open it, one more sentence names the device and the group that owns it, if that group has a
+// name the user could join.
 void openFailureText(int code, const char* portName, char* text, std::size_t size);
 
 // The one seam for faults a real port cannot produce on demand (a write that stalls half way,

@@ -170,9 +170,7 @@ TEST_F(LinkSession, EachStartWritesLogsOfItsOwnThatOnlyItsOwnerMayRead) {
     EXPECT_EQ(device.st_mode & 0777, 0666u);
     stopSimulator(sim);
 }
-} // namespace
 
-namespace {
 // Two starts in the same second (two programs, or a clock set back after a restart) name the
 // same log: the second must not empty the first one's record.
 TEST_F(LinkSession, AStartNeverEmptiesAnotherStartsLogOfTheSameName) {

@@ -83,8 +83,7 @@ TEST_F(Polling, EscapeAndF1ActInBothStatesWithoutStoppingTheLink) {
 }
 
 TEST_F(Polling, AHeldKeyActsOncePerKeyDown) {
-    const std::string folder = makeScratchFolder("kv-nodevice");
-    WorkingDirectoryGuard here(folder);
+    WorkingDirectoryGuard here(makeScratchFolder("kv-nodevice"));
     settings.comPort = 87; // no device: every start fails at once with its message
     keys[vkS] = 1;
     updateLink(16);
@@ -94,7 +93,6 @@ TEST_F(Polling, AHeldKeyActsOncePerKeyDown) {
     keys[vkS] = 1; // auto-repeat delivers another key-down
     updateLink(16);
     EXPECT_EQ(errorBoxes.size(), 2u);
-    rmdir(folder.c_str());
 }
 
 // A frame counts its time with the values of the lines it read itself: 200 A for 100 ms. A frame

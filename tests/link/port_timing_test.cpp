@@ -1,8 +1,9 @@
 // The link's times, asked of the system and not measured: how long a write may wait for the line
 // (100 ms + 100 ms per byte), and how each drain waits for half a second of quiet, round after
-// round, up to ten. The clock, the sleep and poll are the system's own, wrapped at link time
-// (tests/CMakeLists.txt); a test may switch them to a clock of its own that moves only when the
-// link sleeps or waits, so that every wait is seen exactly and costs no real time. The controller
+// round, up to ten. The clock, the sleep, poll and read are the system's own, wrapped at link
+// time (tests/CMakeLists.txt); a test may switch them to a clock of its own that moves only when
+// the link sleeps or waits, so that every wait is seen exactly and costs no real time, and may cut
+// the port's reads to a byte, which a real line gives when the bytes trickle in. The controller
 // is the test, writing to a pseudo-terminal while the link sleeps.
 #include <SDL.h>
 #include <algorithm>
@@ -42,6 +43,7 @@ struct TestClock {
     int controller = -1;           // the far end, which may talk while the link sleeps
     int talkingSleeps = 0;         // sleeps still to talk in; -1 for ever
     std::string words = "1 2\r\n"; // what the controller says each time
+    bool byteReads = false;        // each read of the port takes one byte of what waits
 };
 TestClock testClock;
 
@@ -64,6 +66,12 @@ extern "C" {
 Uint32 __real_SDL_GetTicks(void);
 void __real_SDL_Delay(Uint32 ms);
 int __real_poll(pollfd* fds, nfds_t count, int timeout);
+ssize_t __real_read(int fd, void* buffer, std::size_t count);
+
+ssize_t __wrap_read(int fd, void* buffer, std::size_t count) {
+    const bool cut = testClock.on && testClock.byteReads && fd == portHandle;
+    return __real_read(fd, buffer, cut ? std::min<std::size_t>(count, 1) : count);
+}
 
 Uint32 __wrap_SDL_GetTicks(void) {
     return testClock.on ? testClock.now : __real_SDL_GetTicks();
@@ -279,11 +287,12 @@ TEST_F(PortTiming, EachDrainWaitsForHalfASecondOfQuietAndGivesUpAfterTenRounds) 
         std::string waiting; // in the input when the stop begins
         int talkingSleeps;
         std::size_t rounds;
+        bool byteReads = false;
     } cases[] = {
         {"quiet", "", 0, 1},
         {"three lines waiting", std::string(3000, 'x') + "\r\n", 0, 1},
         {"talks during one sleep", "", 1, 2},
-        {"talks during three sleeps", "1 2\r\n", 3, 4},
+        {"talks during three sleeps, read a byte at a time", "1 2\r\n", 3, 4, true},
         {"talks during nine sleeps, then quiet", "", 9, 10},
         {"never quiet", "", -1, 10},
     };
@@ -295,6 +304,7 @@ TEST_F(PortTiming, EachDrainWaitsForHalfASecondOfQuietAndGivesUpAfterTenRounds) 
         }
         testClock.sleeps.clear();
         testClock.talkingSleeps = c.talkingSleeps;
+        testClock.byteReads = c.byteReads;
         const uint32_t begin = testClock.now;
         stopLink();
         EXPECT_EQ(testClock.sleeps, std::vector<uint32_t>(c.rounds, 500));
@@ -304,6 +314,7 @@ TEST_F(PortTiming, EachDrainWaitsForHalfASecondOfQuietAndGivesUpAfterTenRounds) 
         EXPECT_TRUE(errorBoxes.empty());
         EXPECT_EQ(wire(3), " \x1b\x1b");
         testClock.talkingSleeps = 0;
+        testClock.byteReads = false;
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "link/controller_protocol.h"
 #include "link/quantities.h"
+#include "link/serial_port.h"
 #include "link/trip_log.h"
 #include "platform/capture_folder.h"
 #include "platform/clock.h"
@@ -212,37 +213,103 @@ TEST(TripLogName, PairsWithTheCaptureLogSuffixIncluded) {
     }
 }
 
-// Serial devices are opened by members of their group. The test's own terminal, mode 0, may be
-// opened by nobody but root; as root every open succeeds, so the refused open runs in a child
-// that gives up root first.
+// What a user who is not root is told when COM1, a link to target made depth folders (each of a
+// long name) below folder, may not be opened, with the user's name on a line of its own. As root
+// every open succeeds, so the open runs in a child that gives up root first; the child makes and
+// removes the folders, which only it can reach by name.
+std::string refusedOpen(const std::string& folder, const std::string& target, int depth) {
+    return runUnprivileged([&] {
+        const std::string name(250, 'd');
+        int made = 0;
+        bool ready = chdir(folder.c_str()) == 0;
+        for (; ready && made < depth; ++made) {
+            ready = mkdir(name.c_str(), 0755) == 0 && chdir(name.c_str()) == 0;
+        }
+        ready = ready && symlink(target.c_str(), "COM1") == 0;
+        std::string said = std::string("no COM1 in ") + folder;
+        if (ready && openDevice("COM1")) {
+            said = "opened";
+        } else if (ready) {
+            const int code = errno;
+            char text[8192];
+            openFailureText(code, "COM1", text, sizeof text);
+            const passwd* user = getpwuid(geteuid());
+            said = std::string(text) + "\n" + (user != nullptr ? user->pw_name : "");
+        }
+        closeDevice();
+        unlink("COM1");
+        for (; made > 0 && chdir("..") == 0; --made) {
+            rmdir(name.c_str());
+        }
+        return said;
+    });
+}
+
+std::string permissionHelp(const std::string& device, const std::string& group,
+                           const std::string& user) {
+    return "Permission denied. " + device + " belongs to the group \"" + group +
+           "\": the user may need to join it (sudo adduser " + user + " " + group +
+           ") and log in again.";
+}
+
+// Serial devices are opened by members of their group, which the message names; the test's own
+// terminal, mode 0, may be opened by nobody but root. A device that cannot even be looked at is
+// no matter of its group, and a device whose full name is too long to spell out is named as
+// the user chose it.
 TEST_F(TripLog, APortThatMayNotBeOpenedNamesItsDeviceAndGroup) {
     TerminalPair pair = openTerminalPair();
     ASSERT_FALSE(pair.slavePath.empty());
-    const std::string folder = makeScratchFolder("permission");
-    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
-    ASSERT_EQ(symlink(pair.slavePath.c_str(), (folder + "/COM1").c_str()), 0);
     ASSERT_EQ(chmod(pair.slavePath.c_str(), 0), 0);
     struct stat info;
     ASSERT_EQ(stat(pair.slavePath.c_str(), &info), 0);
     const group* owner = getgrgid(info.st_gid);
     ASSERT_NE(owner, nullptr);
     const std::string groupName = owner->gr_name;
+    const std::string folder = makeScratchFolder("permission");
+    const std::string locked = folder + "/locked";
+    ASSERT_EQ(mkdir(locked.c_str(), 0700), 0);
+    ASSERT_EQ(symlink(pair.slavePath.c_str(), (locked + "/tty").c_str()), 0);
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    const struct Case {
+        const char* what;
+        std::string target;
+        int depth;
+        std::string device; // named in the message; empty for the bare system text
+    } cases[] = {
+        {"the device may not be opened", pair.slavePath, 0, pair.slavePath},
+        {"a folder on the way is closed", locked + "/tty", 0, ""},
+        {"the full name is longer than a path may be", pair.slavePath, 20, "COM1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string reply = refusedOpen(folder, c.target, c.depth);
+        const std::string user = reply.substr(reply.find('\n') + 1);
+        EXPECT_EQ(reply.substr(0, reply.find('\n')),
+                  c.device.empty() ? "Permission denied"
+                                   : permissionHelp(c.device, groupName, user));
+    }
+    closeTerminalPair(pair);
+}
 
-    const std::string reply = runUnprivileged([&] {
-        if (chdir(folder.c_str()) != 0) {
-            return std::string("no way into ") + folder;
-        }
-        startLink();
-        const passwd* user = getpwuid(geteuid());
-        return (linkRunning ? "started: " : "") +
-               (errorBoxes.empty() ? std::string() : errorBoxes.front()) + "\n" +
-               (user != nullptr ? user->pw_name : "");
-    });
-    const std::string user = reply.substr(reply.find('\n') + 1);
-    EXPECT_EQ(reply.substr(0, reply.find('\n')),
-              "Permission denied. " + pair.slavePath + " belongs to the group \"" + groupName +
-                  "\": the user may need to join it (sudo adduser " + user + " " + groupName +
-                  ") and log in again.");
+// A group without a name has no members to join: the message gives no advice that cannot work.
+// Only root can give a device such a group.
+TEST_F(TripLog, ADeviceOfAGroupWithoutANameGetsNoAdvice) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a device a group that has no name";
+    }
+    gid_t nameless = 54321;
+    while (getgrgid(nameless) != nullptr) {
+        ++nameless;
+    }
+    TerminalPair pair = openTerminalPair();
+    ASSERT_FALSE(pair.slavePath.empty());
+    ASSERT_EQ(chown(pair.slavePath.c_str(), static_cast<uid_t>(-1), nameless), 0);
+    ASSERT_EQ(chmod(pair.slavePath.c_str(), 0), 0);
+    const std::string folder = makeScratchFolder("permission");
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    const std::string reply = refusedOpen(folder, pair.slavePath, 0);
+    EXPECT_EQ(reply.substr(0, reply.find('\n')), "Permission denied");
     closeTerminalPair(pair);
 }
 } // namespace

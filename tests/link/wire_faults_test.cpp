@@ -1,7 +1,8 @@
 // What a car's wiring does to the stream, played by the simulator over a real pseudo-terminal: a
-// hang-up in the middle of a line, a 64 KiB burst without a line feed, a line feed after every
-// byte, NULs and bytes 128 to 255 inside lines, and a port held by another program. Each ends
-// with its message or carries on, and every line received before it is in the capture log.
+// missing port, a hang-up, a line too long for the buffer, a line feed after every byte, garbage,
+// NULs and bytes 128 to 255 inside lines, and a port held by another program (writes that fail or
+// stall: port_timing_test.cpp). Each ends with its message once, the port closed and the link
+// stopped, or carries on; every line received before it is in the capture log.
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -17,6 +18,7 @@
 #include "link/controller_protocol.h"
 #include "link/link_session.h"
 #include "link/serial_port.h"
+#include "shell/settings.h"
 #include "support/link_state.h"
 #include "support/simulator.h"
 
@@ -56,48 +58,82 @@ class WireFaults : public ::testing::Test {
     }
 };
 
-TEST_F(WireFaults, AHangUpMidLineKeepsEveryWholeLine) {
-    SimulatorRun sim = startSimulator({"--hangup-after", "12", "--hangup-mid-line"});
-    WorkingDirectoryGuard here(sim.folder);
+TEST_F(WireFaults, AComNumberWithoutDeviceCannotBeOpened) {
+    WorkingDirectoryGuard here(makeScratchFolder("kv-nodevice"));
+    settings.comPort = 87; // no COM87 here, and no /dev/ttyUSB86, ttyACM86 or ttyS86
     startLink();
-    ASSERT_TRUE(linkRunning);
-    const std::string log = noteCaptureLog();
-    ASSERT_TRUE(readUntil([] { return false; }));
-    EXPECT_EQ(errorBoxes, std::vector<std::string>{"Input/output error"});
+    EXPECT_EQ(errorBoxes, std::vector<std::string>{"The selected COM port could not be opened"});
     expectStoppedAndClosed();
-    const std::vector<std::string> sent = sentLines(sim);
-    ASSERT_EQ(sent.size(), 12u);
-    // The half line never got its line feed: it is not a line, and it is the only thing missing.
-    EXPECT_EQ(readFile(log), joinLines(sent, 0, 11));
-    EXPECT_EQ(telemetry.lastLine, sent[10]);
-    stopSimulator(sim);
 }
 
-TEST_F(WireFaults, ABurstOf64KiBWithoutLineFeedStopsTheLinkAndTheNextStartIsClean) {
-    SimulatorRun sim = startSimulator({"--flood-after", "5", "--seed", "3", "--rate", "20"});
-    WorkingDirectoryGuard here(sim.folder);
-    startLink();
-    ASSERT_TRUE(linkRunning);
-    const std::string first = noteCaptureLog();
-    ASSERT_TRUE(readUntil([] { return false; }));
-    EXPECT_EQ(errorBoxes, std::vector<std::string>{"Did not find end of line"});
-    expectStoppedAndClosed();
-    EXPECT_EQ(readFile(first), joinLines(sentLines(sim), 0, 5));
+// A half line never got its line feed: it is not a line, and it is the only thing missing.
+TEST_F(WireFaults, AHangUpKeepsEveryWholeLineReceivedBeforeIt) {
+    const struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::size_t sent, logged;
+    } cases[] = {
+        {"after a line", {"--hangup-after", "20", "--start-at", "2"}, 20, 20},
+        {"in the middle of a line", {"--hangup-after", "12", "--hangup-mid-line"}, 12, 11},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        resetLinkState();
+        SimulatorRun sim = startSimulator(c.args);
+        WorkingDirectoryGuard here(sim.folder);
+        startLink();
+        ASSERT_TRUE(linkRunning);
+        const std::string log = noteCaptureLog();
+        ASSERT_TRUE(readUntil([] { return false; }));
+        EXPECT_EQ(errorBoxes, std::vector<std::string>{"Input/output error"});
+        expectStoppedAndClosed();
+        const std::vector<std::string> sent = sentLines(sim);
+        ASSERT_EQ(sent.size(), c.sent);
+        EXPECT_EQ(readFile(log), joinLines(sent, 0, c.logged));
+        EXPECT_EQ(telemetry.lastLine, sent[c.logged - 1]);
+        stopSimulator(sim);
+    }
+}
 
-    // The start drains what is left of the burst; then only whole drive lines arrive.
-    errorBoxes.clear();
-    startLink();
-    ASSERT_TRUE(linkRunning);
-    const std::string second = noteCaptureLog();
-    ASSERT_TRUE(readUntilLogged(second, 10));
-    EXPECT_TRUE(errorBoxes.empty()) << errorBoxes.front();
-    stopLink();
-    const std::vector<std::string> sent = sentLines(sim);
-    ASSERT_GT(sent.size(), 6u);
-    EXPECT_EQ(sent[5].size(), 65536u); // the whole burst went out
-    const std::string logged = readFile(second);
-    EXPECT_TRUE(isRunOfSentLines(logged, sent, 6)) << logged;
-    stopSimulator(sim);
+// More than the buffer holds without a line feed stops the link; the next start drains the rest
+// (the tail of the long line with its line end, or of the burst) and then only whole drive lines
+// arrive.
+TEST_F(WireFaults, ALineLongerThanTheBufferStopsTheLinkAndTheNextStartIsClean) {
+    const struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::size_t length; // of the sixth line sent
+    } cases[] = {
+        {"1100 bytes and a line end", {"--overlong-after", "5", "--rate", "20"}, 1100},
+        {"a burst of 64 KiB", {"--flood-after", "5", "--seed", "3", "--rate", "20"}, 65536},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        resetLinkState();
+        SimulatorRun sim = startSimulator(c.args);
+        WorkingDirectoryGuard here(sim.folder);
+        startLink();
+        ASSERT_TRUE(linkRunning);
+        const std::string first = noteCaptureLog();
+        ASSERT_TRUE(readUntil([] { return false; }));
+        EXPECT_EQ(errorBoxes, std::vector<std::string>{"Did not find end of line"});
+        expectStoppedAndClosed();
+        EXPECT_EQ(readFile(first), joinLines(sentLines(sim), 0, 5));
+
+        errorBoxes.clear();
+        startLink();
+        ASSERT_TRUE(linkRunning);
+        const std::string second = noteCaptureLog();
+        ASSERT_TRUE(readUntilLogged(second, 10));
+        EXPECT_TRUE(errorBoxes.empty()) << errorBoxes.front();
+        stopLink();
+        const std::vector<std::string> sent = sentLines(sim);
+        ASSERT_GT(sent.size(), 6u);
+        EXPECT_EQ(sent[5].size(), c.length); // the whole of it went out
+        const std::string logged = readFile(second);
+        EXPECT_TRUE(isRunOfSentLines(logged, sent, 6)) << logged;
+        stopSimulator(sim);
+    }
 }
 
 TEST_F(WireFaults, ALineFeedAfterEveryByteMakesALineOfEachByte) {
@@ -116,6 +152,21 @@ TEST_F(WireFaults, ALineFeedAfterEveryByteMakesALineOfEachByte) {
     for (std::size_t i = 0; i < countLines(logged); ++i) {
         ASSERT_LE(sent[i].size(), 1u) << "line " << i;
     }
+    stopSimulator(sim);
+}
+
+TEST_F(WireFaults, GarbageIsLoggedAndParsedWithoutHarm) {
+    SimulatorRun sim = startSimulator({"--garbage", "3", "--rate", "25", "--seed", "7"});
+    WorkingDirectoryGuard here(sim.folder);
+    startLink();
+    ASSERT_TRUE(linkRunning);
+    const std::string log = noteCaptureLog();
+    ASSERT_TRUE(readUntilLogged(log, 30));
+    EXPECT_TRUE(errorBoxes.empty()) << errorBoxes.front();
+    EXPECT_TRUE(linkRunning);
+    stopLink();
+    const std::string logged = readFile(log);
+    EXPECT_EQ(logged, joinLines(sentLines(sim), 0, countLines(logged)));
     stopSimulator(sim);
 }
 

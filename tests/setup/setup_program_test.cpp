@@ -2,7 +2,6 @@
 // mouse clicks and keys, in a scratch working folder.
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -121,48 +120,43 @@ std::string bytesOf(const Settings& s) {
 }
 } // namespace
 
-TEST(SetupProgram, StartWithUntouchedControlsSavesTheDefaultsAndOpensTheDashboard) {
-    ProgramRun run;
-    run.start();
-    const std::string dialog = waitForWindow(run.child, true);
-    ASSERT_FALSE(dialog.empty()) << run.errors();
-    clickAt(dialog, startButton);
-
-    const std::string dashboard = waitForWindow(run.child, false);
-    ASSERT_FALSE(dashboard.empty()) << run.errors();
-    const std::string saved = readFile(run.settingsPath());
-    EXPECT_EQ(saved.size(), 136u);
-    EXPECT_TRUE(saved == bytesOf(defaultSettings()));
-    EXPECT_EQ(quitDashboard(run, dashboard), 0) << run.errors();
-}
-
-// Letters typed into digits-only edits change nothing; Return in an edit starts as "Start" does.
-TEST(SetupProgram, DigitsOnlyEditsIgnoreLettersAndReturnStarts) {
-    ProgramRun run;
-    run.start();
-    const std::string dialog = waitForWindow(run.child, true);
-    ASSERT_FALSE(dialog.empty()) << run.errors();
-    clickAt(dialog, batteryVoltsMinEdit);
-    keys("ctrl+a");
-    type("x9y8");
-    clickAt(dialog, batteryVoltsMaxEdit);
-    keys("End");
-    type("abc");
-    keys("Return");
-
-    const std::string dashboard = waitForWindow(run.child, false);
-    ASSERT_FALSE(dashboard.empty()) << run.errors();
-    Settings expected = defaultSettings();
-    expected.batteryVoltsMin = 98;
-    const std::string saved = readFile(run.settingsPath());
-    EXPECT_TRUE(saved == bytesOf(expected));
-    if (saved.size() == sizeof(Settings)) {
-        Settings stored;
-        std::memcpy(&stored, saved.data(), sizeof stored);
-        EXPECT_EQ(stored.batteryVoltsMin, 98);
-        EXPECT_EQ(stored.batteryVoltsMax, 130);
+// "Start", or Return in an edit, saves what the controls hold and opens the dashboard; letters
+// typed into digits-only edits change nothing.
+TEST(SetupProgram, StartSavesWhatTheControlsHoldAndOpensTheDashboard) {
+    Settings typed = defaultSettings();
+    typed.batteryVoltsMin = 98;
+    const struct {
+        const char* what;
+        bool typing;
+        Settings expected;
+    } cases[] = {
+        {"Start with untouched controls", false, defaultSettings()},
+        {"letters and digits typed, then Return", true, typed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ProgramRun run;
+        run.start();
+        const std::string dialog = waitForWindow(run.child, true);
+        ASSERT_FALSE(dialog.empty()) << run.errors();
+        if (c.typing) {
+            clickAt(dialog, batteryVoltsMinEdit);
+            keys("ctrl+a");
+            type("x9y8");
+            clickAt(dialog, batteryVoltsMaxEdit);
+            keys("End");
+            type("abc");
+            keys("Return");
+        } else {
+            clickAt(dialog, startButton);
+        }
+        const std::string dashboard = waitForWindow(run.child, false);
+        ASSERT_FALSE(dashboard.empty()) << run.errors();
+        const std::string saved = readFile(run.settingsPath());
+        EXPECT_EQ(saved.size(), 136u);
+        EXPECT_TRUE(saved == bytesOf(c.expected));
+        EXPECT_EQ(quitDashboard(run, dashboard), 0) << run.errors();
     }
-    EXPECT_EQ(quitDashboard(run, dashboard), 0) << run.errors();
 }
 
 TEST(SetupProgram, QuitAfterEditingWritesNothingAndOpensNoWindow) {

@@ -14,6 +14,7 @@
 #include "shell/settings.h"
 #include "shell/setup_dialog.h"
 #include "support/process.h"
+#include "support/simulator.h"
 
 namespace {
 void settle() {
@@ -145,7 +146,9 @@ TEST_F(SetupWidgets, ClicksOnUnitAndLayoutRadiosApplyTheirRulesAndLeaveTheEditsA
     EXPECT_STREQ(labelText(idSpeedLabel), "mph");
     EXPECT_STREQ(labelText(idPerDistanceLabel), "w.hrs/mile");
     gtk_button_clicked(GTK_BUTTON(setupControl(idKilometres)));
+    EXPECT_STREQ(labelText(idMultiplierLabel), "Motor RPM -> km/h multiplier");
     EXPECT_STREQ(labelText(idSpeedLabel), "km/h");
+    EXPECT_STREQ(labelText(idPerDistanceLabel), "w.hrs/km");
 
     gtk_button_clicked(GTK_BUTTON(setupControl(idLayout3x4)));
     EXPECT_TRUE(gtk_widget_get_sensitive(setupControl(1050)));
@@ -177,9 +180,7 @@ TEST_F(SetupWidgets, DigitsOnlyEditsTakeTheDigitsOfInsertedText) {
 }
 
 TEST_F(SetupWidgets, StartThatCannotSaveSaysSoAndKeepsTheValues) {
-    const std::string folder = makeScratchFolder("kv-setup-save");
-    char* const previous = getcwd(nullptr, 0);
-    ASSERT_EQ(chdir(folder.c_str()), 0);
+    WorkingDirectoryGuard here(makeScratchFolder("kv-setup-save"));
     ASSERT_EQ(mkdir(settingsFileName, 0755), 0); // a folder in the file's place cannot be written
 
     const Settings before = settings;
@@ -194,16 +195,10 @@ TEST_F(SetupWidgets, StartThatCannotSaveSaysSoAndKeepsTheValues) {
     EXPECT_EQ(setupDialog.window, nullptr);
 
     settings = before;
-    rmdir(settingsFileName);
-    EXPECT_EQ(chdir(previous), 0);
-    std::free(previous);
-    rmdir(folder.c_str());
 }
 
 TEST_F(SetupWidgets, ChoosingAComPortShowsItsDevice) {
-    const std::string folder = makeScratchFolder("kv-setup-device");
-    char* const previous = getcwd(nullptr, 0);
-    ASSERT_EQ(chdir(folder.c_str()), 0);
+    WorkingDirectoryGuard here(makeScratchFolder("kv-setup-device"));
     ASSERT_EQ(symlink("/dev/null", "COM2"), 0);
 
     gtk_combo_box_set_active(GTK_COMBO_BOX(setupControl(idComList)), 1);
@@ -213,9 +208,4 @@ TEST_F(SetupWidgets, ChoosingAComPortShowsItsDevice) {
     Settings stored = defaultSettings();
     readBackSetupControls(setupDialog.controls, stored);
     EXPECT_EQ(stored.comPort, 2);
-
-    unlink("COM2");
-    EXPECT_EQ(chdir(previous), 0);
-    std::free(previous);
-    rmdir(folder.c_str());
 }
