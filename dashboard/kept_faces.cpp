@@ -35,20 +35,28 @@ bool driverCanKeep() {
     return kept.supported;
 }
 
-void blit(GLuint from, GLuint to) {
+void blit(GLuint from, GLuint to, const CellRect& r) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
-    glBlitFramebuffer(0, 0, kept.width, kept.height, 0, 0, kept.width, kept.height,
-                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBlitFramebuffer(r.x, r.y, r.x + r.width, r.y + r.height, r.x, r.y, r.x + r.width,
+                      r.y + r.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+CellRect whole() {
+    return {0, 0, kept.width, kept.height};
 }
 } // namespace
 
 bool restoreFaces() {
+    return restoreFacesIn(whole());
+}
+
+bool restoreFacesIn(const CellRect& rect) {
     if (!inputsUnchanged(kept.drawnFrom)) {
         return false;
     }
-    blit(kept.framebuffer, 0);
+    blit(kept.framebuffer, 0, rect);
     return true;
 }
 
@@ -79,7 +87,7 @@ void keepFaces() {
             return;
         }
     }
-    blit(0, kept.framebuffer);
+    blit(0, kept.framebuffer, whole());
     copyInputs(kept.drawnFrom);
 }
 
