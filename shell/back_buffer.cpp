@@ -7,7 +7,6 @@
 namespace {
 void readRow(const BackBufferCheck& check, std::vector<unsigned char>& into) {
     into.resize(static_cast<std::size_t>(check.width) * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
     glReadPixels(0, check.y, check.width, 1, GL_RGBA, GL_UNSIGNED_BYTE, into.data());
 }

@@ -15,10 +15,11 @@ struct Rgb {
 };
 constexpr Rgb black{0.0f, 0.0f, 0.0f};
 constexpr Rgb grey{0.5f, 0.5f, 0.5f};
+constexpr Rgb green{0.0f, 1.0f, 0.0f};
 constexpr Rgb blue{0.0f, 0.0f, 1.0f};
 
 struct Frame {
-    Rgb drawn;         // the middle row's colour (black: nothing drawn there)
+    Rgb drawn;         // of the middle row's last pixel, the rest of that row black
     bool lostAfter;    // after the swap, the middle rows hold something else
     Rgb left;          // what they hold then
     bool drawOverNext; // what the check says before the next frame
@@ -26,23 +27,24 @@ struct Frame {
 
 class BackBuffer : public GlTest {
   protected:
-    // One frame: checked, drawn (the middle three rows in its colour, the rest dark grey), kept
-    // and swapped, then spoilt as the row says.
+    // One frame: checked, drawn (dark grey but for the middle three rows), kept and swapped,
+    // then spoilt as the row says.
     bool drawFrame(BackBufferCheck& check, const Frame& frame) {
         const bool over = backHoldsLastFrame(check);
-        paint({0.2f, 0.2f, 0.2f}, 0, gl.height);
-        paint(frame.drawn, gl.height / 2 - 1, 3);
+        paint({0.2f, 0.2f, 0.2f}, 0, 0, gl.width, gl.height);
+        paint(black, 0, gl.height / 2 - 1, gl.width, 3);
+        paint(frame.drawn, gl.width - 1, gl.height / 2 - 1, 1, 3);
         keepCheckRow(check, gl.width, gl.height);
         SDL_GL_SwapWindow(gl.window);
         if (frame.lostAfter) {
-            paint(frame.left, gl.height / 2 - 1, 3);
+            paint(frame.left, 0, gl.height / 2 - 1, gl.width, 3);
         }
         return over;
     }
 
-    void paint(Rgb colour, int y, int rows) {
+    void paint(Rgb colour, int x, int y, int width, int height) {
         glEnable(GL_SCISSOR_TEST);
-        glScissor(0, y, gl.width, rows);
+        glScissor(x, y, width, height);
         glClearColor(colour.r, colour.g, colour.b, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
         glDisable(GL_SCISSOR_TEST);
@@ -56,11 +58,13 @@ TEST_F(BackBuffer, AFrameIsDrawnOverTheLastOnlyWhereSwapsKeepTheBackBuffer) {
     };
     const Case cases[] = {
         {"swaps that keep it",
-         {{grey, false, {}, true},
+         {{green, false, {}, true},
           {blue, false, {}, true},
           // One buffer lost later (a resize, say): that frame is drawn whole, the next over it.
           {grey, true, blue, false},
           {blue, false, {}, true}}},
+        {"swaps that keep it, blue drawn first",
+         {{blue, false, {}, true}, {grey, false, {}, true}}},
         {"the first frame's buffer is another, holding the frame before",
          {{grey, true, blue, false}, {blue, false, {}, false}, {grey, false, {}, false}}},
         {"the first frame's buffer is a new one",
