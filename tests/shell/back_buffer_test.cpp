@@ -4,15 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <array>
 #include <vector>
 
 #include "shell/back_buffer.h"
 #include "support/gl_context.h"
 
 namespace {
-struct Rgb {
-    float r, g, b;
-};
+using Rgb = std::array<float, 3>;
 constexpr Rgb black{0.0f, 0.0f, 0.0f};
 constexpr Rgb grey{0.5f, 0.5f, 0.5f};
 constexpr Rgb green{0.0f, 1.0f, 0.0f};
@@ -45,7 +44,7 @@ class BackBuffer : public GlTest {
     void paint(Rgb colour, int x, int y, int width, int height) {
         glEnable(GL_SCISSOR_TEST);
         glScissor(x, y, width, height);
-        glClearColor(colour.r, colour.g, colour.b, 1.0f);
+        glClearColor(colour[0], colour[1], colour[2], 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
         glDisable(GL_SCISSOR_TEST);
     }
