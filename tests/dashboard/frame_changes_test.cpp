@@ -71,6 +71,7 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
     constexpr uint32_t status = 1;  // the kinds drawn again, one bit each
     constexpr uint32_t whole = ~0u; // the whole frame
     const auto kind = [](int32_t k) { return 2u << k; };
+    constexpr uint32_t everyKind = (4u << BatteryModel) - 1;
     struct Change {
         const char* what;
         void (*make)();
@@ -80,7 +81,7 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
     };
     const Change changes[] = {
         {"link started", [] { linkRunning = true; }, true, whole},
-        {"a line arrived", [] { driveLine("b0 1e 30 40 7f 40 38 2a 0 OMFP"); }, true, whole},
+        {"a line arrived", [] { driveLine("b0 1e 30 40 7f 40 38 2a 0 OMFP"); }, true, everyKind},
         {"status flags", [] { telemetry.statusFlags.shifting ^= 1; }, true, status},
         {"distance", [] { tripTotals.distance += 0.25; }, true, kind(Speed)},
         {"battery samples", [] { fillBatterySamples(637); }, true, kind(BatteryModel)},
@@ -95,7 +96,7 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
                  channel.scale *= 2.0f;
              }
          },
-         true, whole},
+         true, everyKind},
         {"window narrower", [] { resizeDashboard(640, 600); }, true, whole},
         {"window lower", [] { resizeDashboard(640, 480); }, true, whole},
         {"a dial's scale", [] { gaugeDefs[Throttle].maxValue += 50; }, true, whole},
@@ -118,6 +119,7 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
     };
     settings.gaugeLayout = 1;
     settings.gaugeSlots[10] = BatteryModel;
+    settings.gaugeSlots[1] = 99; // a kind without a definition: an empty cell
     const uint8_t magenta[4] = {255, 0, 255, 255};
     for (const Change& change : changes) {
         drawDashboard();
@@ -150,8 +152,11 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
         bool drawn[12];
         for (int cell = 0; cell < cells; ++cell) {
             rects[cell] = cellViewport(cell, columns, viewWidth, viewHeight);
-            const int32_t k = cell == cells - 1 ? -1 : settings.gaugeSlots[cell];
-            drawn[cell] = (change.drawnAgain & (k == -1 ? status : kind(k))) != 0 ||
+            const int32_t k = cell == cells - 1
+                                  ? -1
+                                  : settings.gaugeSlots[slotOfCell(cell, settings.gaugeLayout)];
+            const uint32_t bit = k == -1 ? status : k >= 0 && k <= BatteryModel ? kind(k) : 0;
+            drawn[cell] = change.drawnAgain == whole || (change.drawnAgain & bit) != 0 ||
                           (k == -1 && debugMode != 0);
         }
         for (int pass = 0; pass < cells; ++pass) {
@@ -169,6 +174,26 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
                 << (drawn[cell] ? " not as in the whole frame" : " drawn again");
         }
     }
+}
+
+// A whole frame takes note of what every cell shows: a value that comes back to what an earlier
+// frame drawn over the last showed is drawn again.
+TEST_F(FrameChanges, AValueBackWhereItWasAfterAWholeFrameIsDrawnAgain) {
+    linkRunning = true;
+    drawDashboard();
+    const char* const lines[] = {"b0 1e 30 40 7f 40 38 2a 0 OMFP", "c4 2a 48 4c 90 52 3a 2c 0 OMFP",
+                                 "b0 1e 30 40 7f 40 38 2a 0 OMFP"};
+    for (int i = 0; i < 3; ++i) {
+        driveLine(lines[i]);
+        if (i == 1) {
+            drawDashboard();
+        } else {
+            drawDashboardChanges();
+        }
+    }
+    const Image over = readFrame();
+    drawDashboard();
+    EXPECT_EQ(countDifferentPixels(over, readFrame(), 0), 0u);
 }
 
 TEST_F(FrameChanges, ANewWindowNeedsItsFirstFrame) {
