@@ -105,12 +105,6 @@ bool overlap(const CellRect& a, const CellRect& b) {
            b.y < a.y + a.height;
 }
 
-void useCellProjection() {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, 1000, 0, 1000);
-}
-
 // Each part stays inside its cell: the scissor keeps a wide line at a cell's edge from reaching
 // the next cell, so that one cell can be drawn again alone.
 void enterCell(const CellRect& r) {
@@ -218,8 +212,7 @@ void drawDashboardChanges() {
         drawDashboard();
         return;
     }
-    useCellProjection();
-    glEnable(GL_SCISSOR_TEST);
+    glEnable(GL_SCISSOR_TEST); // the projection is the cells' since the last whole frame
     const int columns = columnCount(settings.gaugeLayout);
     const int cells = cellCount(settings.gaugeLayout);
     CellRect rects[maxCells];
@@ -269,7 +262,9 @@ bool dashboardChangedSinceDrawn() {
 void beginFrame(bool keepColour) {
     glClear(keepColour ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    useCellProjection();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, 1000, 0, 1000);
 }
 
 void drawCells(const CellParts& parts) {

@@ -71,7 +71,7 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
     constexpr uint32_t status = 1;  // the kinds drawn again, one bit each
     constexpr uint32_t whole = ~0u; // the whole frame
     const auto kind = [](int32_t k) { return 2u << k; };
-    constexpr uint32_t everyKind = (4u << BatteryModel) - 1;
+    const uint32_t allButBattery = kind(BatteryModel) - 1; // the status panel and every dial
     struct Change {
         const char* what;
         void (*make)();
@@ -81,12 +81,23 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
     };
     const Change changes[] = {
         {"link started", [] { linkRunning = true; }, true, whole},
-        {"a line arrived", [] { driveLine("b0 1e 30 40 7f 40 38 2a 0 OMFP"); }, true, everyKind},
+        {"a line arrived", [] { driveLine("b0 1e 30 40 7f 40 38 2a 0 OMFP"); }, true,
+         allButBattery},
         {"status flags", [] { telemetry.statusFlags.shifting ^= 1; }, true, status},
         {"distance", [] { tripTotals.distance += 0.25; }, true, kind(Speed)},
         {"battery samples", [] { fillBatterySamples(637); }, true, kind(BatteryModel)},
         {"one battery sample", [] { tripTotals.voltageSamples[599] += 2.0; }, true,
          kind(BatteryModel)},
+        // The line, three pixels wide, leaves the cell through its top at a shallow angle; the
+        // cell above shares no pixel with it and is not drawn again.
+        {"battery line across the cell's top",
+         [] {
+             for (int i = 0; i < sampleRingSize; ++i) {
+                 tripTotals.currentSamples[i] = 300.0 * i / (sampleRingSize - 1);
+                 tripTotals.voltageSamples[i] = 135.0 - 0.05 * tripTotals.currentSamples[i];
+             }
+         },
+         true, kind(BatteryModel)},
         {"charge below what shows", [] { tripTotals.chargeAmpMs += 1.0; }, false, 0, true},
         {"debug overlay", [] { debugMode = 1; }, true, whole},
         {"frame time", [] { tripTotals.lastFrameMs += 1; }, true, status},
@@ -96,7 +107,7 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
                  channel.scale *= 2.0f;
              }
          },
-         true, everyKind},
+         true, allButBattery},
         {"window narrower", [] { resizeDashboard(640, 600); }, true, whole},
         {"window lower", [] { resizeDashboard(640, 480); }, true, whole},
         {"a dial's scale", [] { gaugeDefs[Throttle].maxValue += 50; }, true, whole},
@@ -119,6 +130,8 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
     };
     settings.gaugeLayout = 1;
     settings.gaugeSlots[10] = BatteryModel;
+    settings.gaugeSlots[6] =
+        BatteryModel;            // in the middle row too, under a row it shares no pixel with
     settings.gaugeSlots[1] = 99; // a kind without a definition: an empty cell
     const uint8_t magenta[4] = {255, 0, 255, 255};
     for (const Change& change : changes) {
