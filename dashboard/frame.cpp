@@ -206,13 +206,13 @@ void drawDashboard() {
 }
 
 void drawDashboardChanges() {
-    // The start hint lies across every cell, and the debug overlay over the status panel's.
+    // The start hint lies across every cell, and the debug overlay over the status panel's. A
+    // driver that keeps no faces gets whole frames.
     if (!lastFrame.valid || !linkRunning || !lastFrame.running || debugMode != lastFrame.debug ||
-        !inputsUnchanged(lastFrame.faces)) {
+        !inputsUnchanged(lastFrame.faces) || !facesKept()) {
         drawDashboard();
         return;
     }
-    glEnable(GL_SCISSOR_TEST); // the projection is the cells' since the last whole frame
     const int columns = columnCount(settings.gaugeLayout);
     const int cells = cellCount(settings.gaugeLayout);
     CellRect rects[maxCells];
@@ -233,23 +233,20 @@ void drawDashboardChanges() {
             }
         }
     }
+    // The projection is the cells' since the last whole frame.
+    glEnable(GL_SCISSOR_TEST);
     for (int cell = 0; cell < cells; ++cell) {
-        if (!redraw[cell]) {
-            continue;
-        }
-        const CellRect& r = rects[cell];
-        enterCell(r);
-        if (restoreFacesIn(r)) {
+        if (redraw[cell]) {
+            enterCell(rects[cell]);
+            restoreFacesIn(rects[cell]);
             glClear(GL_DEPTH_BUFFER_BIT);
-        } else {
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-            drawCell(cell, cells, faceParts);
+            drawCell(cell, cells, liveParts);
         }
-        drawCell(cell, cells, liveParts);
     }
     glDisable(GL_SCISSOR_TEST);
+    // Under the overlay the status panel, the last cell, is drawn every frame: its viewport is
+    // the one left.
     if (debugMode != 0) {
-        enterCell(cellViewport(cells - 1, columns, viewWidth, viewHeight));
         drawOverlays();
     }
     copyInputs(drawnFrom);

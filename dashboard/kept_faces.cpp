@@ -49,15 +49,19 @@ CellRect whole() {
 } // namespace
 
 bool restoreFaces() {
-    return restoreFacesIn(whole());
-}
-
-bool restoreFacesIn(const CellRect& rect) {
-    if (!inputsUnchanged(kept.drawnFrom)) {
+    if (!facesKept()) {
         return false;
     }
-    blit(kept.framebuffer, 0, rect);
+    restoreFacesIn(whole());
     return true;
+}
+
+bool facesKept() {
+    return inputsUnchanged(kept.drawnFrom);
+}
+
+void restoreFacesIn(const CellRect& rect) {
+    blit(kept.framebuffer, 0, rect);
 }
 
 void keepFaces() {

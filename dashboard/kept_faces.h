@@ -9,8 +9,10 @@
 // for it (the caller draws them, then calls keepFaces) or the driver cannot keep pixels.
 bool restoreFaces();
 
-// The same for one rectangle of the window only.
-bool restoreFacesIn(const CellRect& rect);
+// Whether faces are kept for the current state; only then may restoreFacesIn be called, which
+// copies the faces of one rectangle of the window.
+bool facesKept();
+void restoreFacesIn(const CellRect& rect);
 
 // Keeps the back buffer's pixels as the faces of the current state.
 void keepFaces();
