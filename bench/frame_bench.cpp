@@ -30,8 +30,11 @@ const char* const cycleLines[] = {
 };
 constexpr int cycleCount = sizeof cycleLines / sizeof cycleLines[0];
 
-void nextRunningFrame(int frame) {
-    driveLine(cycleLines[frame % cycleCount]);
+// A line every linesEvery frames (1: every frame; 3: 20 lines a second at 60 frames).
+void nextRunningFrame(int frame, int linesEvery) {
+    if (frame % linesEvery == 0) {
+        driveLine(cycleLines[(frame / linesEvery) % cycleCount]);
+    }
     accumulateFrame(16);
 }
 
@@ -72,19 +75,19 @@ struct FrameWindow {
 // Times draw (followed by glFinish, so the pixels count too) frame by frame after a warm-up of a
 // whole cycle of lines, which lets the driver compile its shaders and the dashboard build what
 // it keeps.
-template <typename Draw> void timeFrames(benchmark::State& state, Draw draw) {
+template <typename Draw> void timeFrames(benchmark::State& state, Draw draw, int linesEvery = 1) {
     std::vector<double> micros;
     micros.reserve(std::size_t(std::min<benchmark::IterationCount>(state.max_iterations, 1 << 20)));
     int frame = 0;
-    for (; frame < cycleCount; ++frame) {
-        nextRunningFrame(frame);
+    for (; frame < cycleCount * linesEvery; ++frame) {
+        nextRunningFrame(frame, linesEvery);
         draw();
         glFinish();
     }
     const AllocationCount before = allocationsSoFar();
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        nextRunningFrame(frame++);
+        nextRunningFrame(frame++, linesEvery);
         draw();
         glFinish();
         const std::chrono::duration<double, std::micro> took =
@@ -127,6 +130,15 @@ void BM_Frame3x4(benchmark::State& state) {
 }
 void BM_Frame3x4Battery600(benchmark::State& state) {
     frameCase(state, configureBattery3x4);
+}
+
+// As the program draws while the link streams 20 lines a second at 60 frames a second, where the
+// swap keeps the back buffer: each frame over the last, a new line every third frame.
+void BM_FrameOverLast3x4Battery600(benchmark::State& state) {
+    FrameWindow window(1024, 768, configureBattery3x4, state);
+    if (window.ok) {
+        timeFrames(state, state.range(0) != 0 ? drawDashboardChanges : drawDashboard, 3);
+    }
 }
 
 // One part alone in the first cell of a 3x4 layout at 1024 x 768, as the frame draws it, or as
@@ -172,6 +184,11 @@ void plainOrKept(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_Frame3x3)->Apply(frameSizes);
 BENCHMARK(BM_Frame3x4)->Apply(frameSizes);
 BENCHMARK(BM_Frame3x4Battery600)->Apply(frameSizes);
+BENCHMARK(BM_FrameOverLast3x4Battery600)
+    ->ArgNames({"over"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Dial)->Apply(plainOrKept);
 BENCHMARK(BM_StatusPanel)->Apply(plainOrKept);
 BENCHMARK(BM_BatteryModel600)->Apply(plainOrKept);

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <cmath>
+#include <cstdio>
 
 #include "dashboard/dial.h"
 #include "dashboard/frame.h"
@@ -62,25 +63,39 @@ void drawDialFace(int32_t kind, int diskLoops) {
     glPopMatrix();
 }
 
+DialReading readDial(int32_t kind) {
+    DialReading reading{};
+    const GaugeDef& def = gaugeDefs[kind];
+    reading.value = static_cast<float>(quantityByKind(kind));
+    if (kind == WhPerDistance) {
+        reading.secondValue = static_cast<float>(quantityByKind(WhPerDistanceNow));
+    }
+    reading.running = linkRunning ? 1 : 0;
+    if (kind == Speed) {
+        std::snprintf(reading.caption, sizeof reading.caption, "%0.2f %s", tripTotals.distance,
+                      def.label);
+    } else {
+        std::snprintf(reading.caption, sizeof reading.caption, "%s", def.label);
+    }
+    return reading;
+}
+
 void drawDialLive(int32_t kind) {
     if (dialQuadric == nullptr) {
         dialQuadric = gluNewQuadric();
     }
     const GaugeDef def = gaugeDefs[kind];
-    const float value = static_cast<float>(quantityByKind(kind));
+    const DialReading reading = readDial(kind);
+    const float value = reading.value;
     const float sweep = sweepDegrees(def.startAngle, def.endAngle);
     const float needleAngle = valueAngle(def, sweep, value);
-    float secondAngle = 0.0f;
-    if (kind == WhPerDistance) {
-        secondAngle = valueAngle(def, sweep, static_cast<float>(quantityByKind(WhPerDistanceNow)));
-    }
 
     glPushMatrix();
     glTranslatef(500.0f, 500.0f, 0.0f);
-    if (linkRunning) {
+    if (reading.running != 0) {
         if (kind == WhPerDistance) {
             glColor3f(1.0f, 0.65f, 0.0f);
-            drawWedge(secondAngle, 360.0f, 10);
+            drawWedge(valueAngle(def, sweep, reading.secondValue), 360.0f, 10);
         }
         if (value < def.minValue) {
             glColor3f(0.0f, 0.0f, 1.0f);
@@ -96,12 +111,8 @@ void drawDialLive(int32_t kind) {
 
     // Caption and value keep the needle's colour: a value off the scale shows in red or blue.
     glPushMatrix();
-    if (kind == Speed) {
-        printText(largeFont, true, 0.0f, -315.0f, "%0.2f %s", tripTotals.distance, def.label);
-    } else {
-        printText(largeFont, true, 0.0f, -315.0f, "%s", def.label);
-    }
-    const double shown = linkRunning ? static_cast<double>(value) : 0.0;
+    printText(largeFont, true, 0.0f, -315.0f, "%s", reading.caption);
+    const double shown = reading.running != 0 ? static_cast<double>(value) : 0.0;
     printText(largeFont, true, 0.0f, -187.5f, def.valueFormat, shown, def.unit);
     glPopMatrix();
     glPopMatrix();

@@ -42,3 +42,14 @@ void drawDial(int32_t kind);
 // (the loops between share their vertices), so one loop covers the same pixels as any number.
 void drawDialFace(int32_t kind, int diskLoops = 1);
 void drawDialLive(int32_t kind);
+
+// Everything the live part of a dial is drawn from besides its definition: two readings of the
+// same kind that are equal byte for byte draw the same pixels.
+struct DialReading {
+    float value;
+    float secondValue; // of the W.h-now needle, on the W.h dial only
+    int32_t running;   // needles are drawn only while the link runs
+    char caption[256]; // as printed (the speed dial's holds the distance), cut where texts are
+};
+static_assert(sizeof(DialReading) == 3 * 4 + 256, "no padding: readings compare byte for byte");
+DialReading readDial(int32_t kind);

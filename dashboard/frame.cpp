@@ -33,9 +33,86 @@ constexpr std::size_t fontPathSize = 1024;
 // The inputs the last frame drawn was drawn from.
 FrameInputs drawnFrom{};
 
+// What each cell of the last frame was drawn from, so that a frame drawn over it redraws only the
+// cells whose picture changes.
+struct CellDrawnFrom {
+    int32_t kind; // the slot's kind; -1 for the status panel
+    DialReading dial;
+    StatusReading status;
+    uint32_t samples;
+    double currentSamples[sampleRingSize];
+    double voltageSamples[sampleRingSize];
+};
+constexpr int maxCells = 12;
+struct LastFrame {
+    bool valid;   // a whole frame was drawn since initDashboard
+    bool running; // the link's state then: the start hint covers every cell
+    int32_t debug;
+    FaceInputs faces;
+    CellDrawnFrom cells[maxCells];
+};
+LastFrame lastFrame{};
+
 const CellParts faceParts = {[](int32_t kind) { drawDialFace(kind); }, nullptr,
                              drawBatteryModelFace, nullptr, nullptr};
 const CellParts liveParts = {nullptr, drawDialLive, nullptr, drawBatteryModelLive, drawStatusPanel};
+
+int32_t kindOfCell(int cell, int cells) {
+    return cell == cells - 1 ? -1 : settings.gaugeSlots[slotOfCell(cell, settings.gaugeLayout)];
+}
+
+// Takes note of what the cell is now drawn from; true when that differs from the last time.
+bool noteCellReading(CellDrawnFrom& from, int32_t kind) {
+    bool changed = from.kind != kind;
+    from.kind = kind;
+    if (kind == -1) {
+        const StatusReading reading = readStatusPanel();
+        changed =
+            changed || debugMode != 0 || std::memcmp(&reading, &from.status, sizeof reading) != 0;
+        from.status = reading;
+    } else if (kind == BatteryModel) {
+        const std::size_t bytes = sizeof tripTotals.currentSamples;
+        const uint32_t samples = tripTotals.sampleIndex < sampleRingSize ? tripTotals.sampleIndex
+                                                                         : uint32_t{sampleRingSize};
+        changed = changed || from.samples != samples ||
+                  std::memcmp(from.currentSamples, tripTotals.currentSamples, bytes) != 0 ||
+                  std::memcmp(from.voltageSamples, tripTotals.voltageSamples, bytes) != 0;
+        from.samples = samples;
+        std::memcpy(from.currentSamples, tripTotals.currentSamples, bytes);
+        std::memcpy(from.voltageSamples, tripTotals.voltageSamples, bytes);
+    } else if (kind >= 0 && kind < gaugeDefCount) {
+        const DialReading reading = readDial(kind);
+        changed = changed || std::memcmp(&reading, &from.dial, sizeof reading) != 0;
+        from.dial = reading;
+    }
+    return changed;
+}
+
+void noteFrameDrawn() {
+    const int cells = cellCount(settings.gaugeLayout);
+    for (int cell = 0; cell < cells; ++cell) {
+        noteCellReading(lastFrame.cells[cell], kindOfCell(cell, cells));
+    }
+    lastFrame.valid = true;
+    lastFrame.running = linkRunning;
+    lastFrame.debug = debugMode;
+    copyInputs(lastFrame.faces);
+    copyInputs(drawnFrom);
+}
+
+bool overlap(const CellRect& a, const CellRect& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+           b.y < a.y + a.height;
+}
+
+// Each part stays inside its cell: the scissor keeps a wide line at a cell's edge from reaching
+// the next cell, so that one cell can be drawn again alone.
+void enterCell(const CellRect& r) {
+    glScissor(r.x, r.y, r.width, r.height);
+    glViewport(r.x, r.y, r.width, r.height);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
 
 void drawCell(int cell, int cells, const CellParts& parts) {
     if (cell == cells - 1) {
@@ -44,7 +121,7 @@ void drawCell(int cell, int cells, const CellParts& parts) {
         }
         return;
     }
-    const int32_t kind = settings.gaugeSlots[slotOfCell(cell, settings.gaugeLayout)];
+    const int32_t kind = kindOfCell(cell, cells);
     if (kind == BatteryModel) {
         if (parts.batteryFace != nullptr) {
             parts.batteryFace();
@@ -67,6 +144,7 @@ void drawCell(int cell, int cells, const CellParts& parts) {
 
 bool initDashboard(GlWindow& window, int32_t* keys) {
     drawnFrom.valid = false;
+    lastFrame.valid = false;
     dashboardWindow = &window;
     dashboardKeys = keys;
 
@@ -124,6 +202,53 @@ void drawDashboard() {
     }
     drawCells(liveParts);
     drawOverlays();
+    noteFrameDrawn();
+}
+
+void drawDashboardChanges() {
+    // The start hint lies across every cell, and the debug overlay over the status panel's. A
+    // driver that keeps no faces gets whole frames.
+    if (!lastFrame.valid || !linkRunning || !lastFrame.running || debugMode != lastFrame.debug ||
+        !inputsUnchanged(lastFrame.faces) || !facesKept()) {
+        drawDashboard();
+        return;
+    }
+    const int columns = columnCount(settings.gaugeLayout);
+    const int cells = cellCount(settings.gaugeLayout);
+    CellRect rects[maxCells];
+    bool redraw[maxCells];
+    for (int cell = 0; cell < cells; ++cell) {
+        rects[cell] = cellViewport(cell, columns, viewWidth, viewHeight);
+        redraw[cell] = noteCellReading(lastFrame.cells[cell], kindOfCell(cell, cells));
+    }
+    // Rows of cells may share a row of pixels, where the later cell's drawing lies over the
+    // earlier's: a cell drawn again takes every cell it touches along, in their order.
+    for (bool more = true; more;) {
+        more = false;
+        for (int a = 0; a < cells; ++a) {
+            for (int b = 0; b < cells; ++b) {
+                if (redraw[a] && !redraw[b] && overlap(rects[a], rects[b])) {
+                    redraw[b] = more = true;
+                }
+            }
+        }
+    }
+    // The projection is the cells' since the last whole frame.
+    glEnable(GL_SCISSOR_TEST);
+    for (int cell = 0; cell < cells; ++cell) {
+        if (redraw[cell]) {
+            enterCell(rects[cell]);
+            restoreFacesIn(rects[cell]);
+            glClear(GL_DEPTH_BUFFER_BIT);
+            drawCell(cell, cells, liveParts);
+        }
+    }
+    glDisable(GL_SCISSOR_TEST);
+    // Under the overlay the status panel, the last cell, is drawn every frame: its viewport is
+    // the one left.
+    if (debugMode != 0) {
+        drawOverlays();
+    }
     copyInputs(drawnFrom);
 }
 
@@ -142,13 +267,12 @@ void beginFrame(bool keepColour) {
 void drawCells(const CellParts& parts) {
     const int columns = columnCount(settings.gaugeLayout);
     const int cells = cellCount(settings.gaugeLayout);
+    glEnable(GL_SCISSOR_TEST);
     for (int cell = 0; cell < cells; ++cell) {
-        const CellRect r = cellViewport(cell, columns, viewWidth, viewHeight);
-        glViewport(r.x, r.y, r.width, r.height);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        enterCell(cellViewport(cell, columns, viewWidth, viewHeight));
         drawCell(cell, cells, parts);
     }
+    glDisable(GL_SCISSOR_TEST);
 }
 
 void drawOverlays() {

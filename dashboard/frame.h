@@ -29,6 +29,11 @@ void resizeDashboard(int32_t width, int32_t height);
 // Draws one whole frame into the back buffer; the caller swaps.
 void drawDashboard();
 
+// The same frame, drawn over the last one: only the cells whose picture changes are drawn again
+// (the whole frame when the window, the settings, the link's state or the overlay changed). For a
+// back buffer that still holds the frame drawn last; the caller swaps.
+void drawDashboardChanges();
+
 // False while everything a frame is drawn from (the list in frame_inputs.h) is as it was when
 // drawDashboard last ran, so that drawing again would give the same picture; true before the
 // first frame.

@@ -35,21 +35,33 @@ bool driverCanKeep() {
     return kept.supported;
 }
 
-void blit(GLuint from, GLuint to) {
+void blit(GLuint from, GLuint to, const CellRect& r) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
-    glBlitFramebuffer(0, 0, kept.width, kept.height, 0, 0, kept.width, kept.height,
-                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBlitFramebuffer(r.x, r.y, r.x + r.width, r.y + r.height, r.x, r.y, r.x + r.width,
+                      r.y + r.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+CellRect whole() {
+    return {0, 0, kept.width, kept.height};
 }
 } // namespace
 
 bool restoreFaces() {
-    if (!inputsUnchanged(kept.drawnFrom)) {
+    if (!facesKept()) {
         return false;
     }
-    blit(kept.framebuffer, 0);
+    restoreFacesIn(whole());
     return true;
+}
+
+bool facesKept() {
+    return inputsUnchanged(kept.drawnFrom);
+}
+
+void restoreFacesIn(const CellRect& rect) {
+    blit(kept.framebuffer, 0, rect);
 }
 
 void keepFaces() {
@@ -79,7 +91,7 @@ void keepFaces() {
             return;
         }
     }
-    blit(0, kept.framebuffer);
+    blit(0, kept.framebuffer, whole());
     copyInputs(kept.drawnFrom);
 }
 

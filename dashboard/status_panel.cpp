@@ -1,5 +1,6 @@
 // The status panel: what the trip has used so far and the controller's flags as coloured words.
 #include <GL/gl.h>
+#include <cstdio>
 
 #include "dashboard/frame.h"
 #include "dashboard/status_panel.h"
@@ -21,14 +22,23 @@ void statusLine(float y, const char* text, Rgb colour) {
 }
 } // namespace
 
+StatusReading readStatusPanel() {
+    StatusReading reading{};
+    reading.flags = telemetry.statusFlags;
+    std::snprintf(reading.charge, sizeof reading.charge, "Battery: %0.2f A.hrs used",
+                  tripTotals.chargeAmpMs * msToHours);
+    std::snprintf(reading.energy, sizeof reading.energy, "               %0.2f kW.hrs used",
+                  tripTotals.energyWattMs * wattMsToKilowattHours);
+    return reading;
+}
+
 void drawStatusPanel() {
-    const StatusFlags& f = telemetry.statusFlags;
+    const StatusReading reading = readStatusPanel();
+    const StatusFlags& f = reading.flags;
     glColor3f(1.0f, 1.0f, 1.0f);
     glPushMatrix();
-    printText(smallFont, false, 50.0f, 820.0f, "Battery: %0.2f A.hrs used",
-              tripTotals.chargeAmpMs * msToHours);
-    printText(smallFont, false, 50.0f, 730.0f, "               %0.2f kW.hrs used",
-              tripTotals.energyWattMs * wattMsToKilowattHours);
+    printText(smallFont, false, 50.0f, 820.0f, "%s", reading.charge);
+    printText(smallFont, false, 50.0f, 730.0f, "%s", reading.energy);
 
     if (f.stopped) {
         statusLine(640.0f, "Stopped", red);

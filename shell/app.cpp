@@ -9,6 +9,7 @@
 #include "link/polling.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "shell/back_buffer.h"
 #include "shell/frame_pacing.h"
 #include "shell/settings.h"
 #include "shell/setup_dialog.h"
@@ -56,6 +57,7 @@ void runMessageLoop(GlWindow& window) {
     bool redraw = true;
     bool wasBusy = false;
     FramePacing pacing;
+    BackBufferCheck backBuffer;
     pacing.periodUs = refreshPeriodUs(windowRefreshRate(window.hwnd));
     for (;;) {
         SDL_Event event;
@@ -79,7 +81,14 @@ void runMessageLoop(GlWindow& window) {
         window.lastTick = now;
         double swapEndUs = -1.0;
         if (window.visible != 0 && (busy || wasBusy || redraw || dashboardChangedSinceDrawn())) {
-            drawDashboard();
+            // A frame over the last redraws only the cells that changed; what the window asked
+            // for (exposed, resized) gets a whole frame.
+            if (backHoldsLastFrame(backBuffer) && !redraw) {
+                drawDashboardChanges();
+            } else {
+                drawDashboard();
+            }
+            keepCheckRow(backBuffer, viewWidth, viewHeight);
             SDL_GL_SwapWindow(window.hdc);
             swapEndUs = pacingClockUs();
             redraw = false;
