@@ -5,6 +5,7 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <algorithm>
 #include <cstring>
 
 #include "dashboard/battery_model.h"
@@ -103,6 +104,36 @@ void noteFrameDrawn() {
 bool overlap(const CellRect& a, const CellRect& b) {
     return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
            b.y < a.y + a.height;
+}
+
+// The heights in the cell (0..1000) its live part can draw at now. The battery plot's dots and
+// line can reach anywhere in it. The debug overlay is left out: under it the status panel is
+// drawn every frame.
+VerticalSpan liveSpanOfCell(int cell, int cells) {
+    const int32_t kind = kindOfCell(cell, cells);
+    if (kind == -1) {
+        return statusPanelSpan();
+    }
+    if (kind == BatteryModel) {
+        return {0.0f, 1000.0f};
+    }
+    if (kind >= 0 && kind < gaugeDefCount) {
+        return dialLiveSpan(kind);
+    }
+    return {1.0f, 0.0f}; // an empty cell draws nothing
+}
+
+// Whether a part drawing within span in cell r may cover a pixel of other's rectangle. A pixel is
+// covered where its centre lies inside what is drawn; a pixel more each way allows for rounding
+// and the battery line's width.
+bool mayDrawInto(const CellRect& r, const VerticalSpan& span, const CellRect& other) {
+    if (span.low > span.high) {
+        return false;
+    }
+    const double scale = r.height / 1000.0;
+    const double low = std::max(r.y + span.low * scale - 1.0, double(r.y));
+    const double high = std::min(r.y + span.high * scale + 1.0, double(r.y + r.height));
+    return low < other.y + other.height && high > other.y;
 }
 
 // Each part stays inside its cell: the scissor keeps a wide line at a cell's edge from reaching
@@ -221,13 +252,15 @@ void drawDashboardChanges() {
         rects[cell] = cellViewport(cell, columns, viewWidth, viewHeight);
         redraw[cell] = noteCellReading(lastFrame.cells[cell], kindOfCell(cell, cells));
     }
-    // Rows of cells may share a row of pixels, where the later cell's drawing lies over the
-    // earlier's: a cell drawn again takes every cell it touches along, in their order.
+    // Rows of cells may share a row of pixels. A cell drawn again puts its faces back over
+    // that row, so a cell it shares the row with is drawn again along with it (in cell order)
+    // when that cell's live part may draw there.
     for (bool more = true; more;) {
         more = false;
         for (int a = 0; a < cells; ++a) {
             for (int b = 0; b < cells; ++b) {
-                if (redraw[a] && !redraw[b] && overlap(rects[a], rects[b])) {
+                if (redraw[a] && !redraw[b] && overlap(rects[a], rects[b]) &&
+                    mayDrawInto(rects[b], liveSpanOfCell(b, cells), rects[a])) {
                     redraw[b] = more = true;
                 }
             }
