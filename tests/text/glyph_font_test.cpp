@@ -76,8 +76,12 @@ TEST_F(GlyphFontTest, EveryCodeHasItsGlyphsTextureSizeAndAdvance) {
         usePixelProjection();
         ASSERT_NE(font.textures, nullptr);
         EXPECT_EQ(font.height, float(fc.size));
+        int above = 0;
+        int below = 0;
         for (int code = 0; code < glyphCount; ++code) {
             const ReferenceGlyph& g = glyphs[code];
+            above = std::max(above, g.top);
+            below = std::max(below, g.rows - g.top);
             EXPECT_TRUE(glIsList(font.listBase + code)) << code;
             EXPECT_EQ(textureSize(font.textures[code], GL_TEXTURE_WIDTH),
                       GLint(nextPowerOfTwo(g.width)))
@@ -87,6 +91,8 @@ TEST_F(GlyphFontTest, EveryCodeHasItsGlyphsTextureSizeAndAdvance) {
                 << code;
             EXPECT_EQ(rasterMove(font, code), float(g.advance())) << code;
         }
+        EXPECT_EQ(font.inkAbove, above);
+        EXPECT_EQ(font.inkBelow, below);
         font.release();
     }
 }
@@ -225,6 +231,9 @@ TEST_F(GlyphFontTest, ReleaseOfAFontNeverBuiltOrReleasedTwiceDoesNothing) {
     EXPECT_EQ(font.textures, nullptr);
     EXPECT_EQ(font.listBase, 0u);
     EXPECT_EQ(font.height, 0.0f);
+    EXPECT_EQ(font.advances['A'], 0);
+    EXPECT_EQ(font.inkAbove, 0);
+    EXPECT_EQ(font.inkBelow, 0);
 }
 
 TEST_F(GlyphFontTest, FileThatIsNoFontThrowsBeforeAnyNameIsMade) {
