@@ -93,6 +93,9 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
          false, 1u << 7},
         {"throttle in a tiny window", [] { telemetry.rawChannels[0] += 16.0f; }, true,
          kind(Throttle), false, 1u << 11},
+        // The speed dial's needle can reach the row it shares with the plot over it.
+        {"battery samples in a tiny window", [] { fillBatterySamples(211); }, true,
+         kind(BatteryModel), false, 1u << 9},
         {"window as before", [] { resizeDashboard(800, 600); }, true, whole},
         {"debug overlay", [] { debugMode = 1; }, true, whole},
         {"frame time", [] { tripTotals.lastFrameMs += 1; }, true, status},
