@@ -1,7 +1,6 @@
 // Glyph fonts built from the real font files in a real GL context: every code's texture, quad
 // and advance match what FreeType renders, names are the font's own, and failures clean up.
 #include <GL/gl.h>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -76,12 +75,8 @@ TEST_F(GlyphFontTest, EveryCodeHasItsGlyphsTextureSizeAndAdvance) {
         usePixelProjection();
         ASSERT_NE(font.textures, nullptr);
         EXPECT_EQ(font.height, float(fc.size));
-        int above = 0;
-        int below = 0;
         for (int code = 0; code < glyphCount; ++code) {
             const ReferenceGlyph& g = glyphs[code];
-            above = std::max(above, g.top);
-            below = std::max(below, g.rows - g.top);
             EXPECT_TRUE(glIsList(font.listBase + code)) << code;
             EXPECT_EQ(textureSize(font.textures[code], GL_TEXTURE_WIDTH),
                       GLint(nextPowerOfTwo(g.width)))
@@ -91,8 +86,8 @@ TEST_F(GlyphFontTest, EveryCodeHasItsGlyphsTextureSizeAndAdvance) {
                 << code;
             EXPECT_EQ(rasterMove(font, code), float(g.advance())) << code;
         }
-        EXPECT_EQ(font.inkAbove, above);
-        EXPECT_EQ(font.inkBelow, below);
+        EXPECT_EQ(font.inkAbove, inkAbove(glyphs));
+        EXPECT_EQ(font.inkBelow, inkBelow(glyphs));
         font.release();
     }
 }

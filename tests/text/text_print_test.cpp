@@ -195,6 +195,11 @@ TEST_F(TextPrintTest, EachCentredLineIsCentredOnTheCallersPoint) {
     });
     EXPECT_EQ(countDifferentPixels(printed, each), 0u);
     EXPECT_EQ(drawnOutside(printed, textSpan(small, true, 300, "AB\nWWWW\n")), 0);
+    // Without the empty line, the lowest a glyph can get is under the lowered second line.
+    const VerticalSpan span = textSpan(small, true, 300, "AB\nWWWW");
+    const float secondLine = 300 - pitch - float(lineAdvance(glyphs, "WWWW")) / 4 * 0.5f;
+    EXPECT_EQ(span.low, secondLine - float(inkBelow(glyphs)));
+    EXPECT_EQ(span.high, 300.0f + float(inkAbove(glyphs)));
 }
 
 TEST_F(TextPrintTest, NothingIsDrawnForNullFormatEmptyTextOrOnlyHighBytes) {
