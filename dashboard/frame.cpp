@@ -5,7 +5,6 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <algorithm>
 #include <cstring>
 
 #include "dashboard/battery_model.h"
@@ -106,34 +105,25 @@ bool overlap(const CellRect& a, const CellRect& b) {
            b.y < a.y + a.height;
 }
 
-// The heights in the cell (0..1000) its live part can draw at now. The battery plot's dots and
-// line can reach anywhere in it. The debug overlay is left out: under it the status panel is
-// drawn every frame.
-VerticalSpan liveSpanOfCell(int cell, int cells) {
+// Whether the live part of the cell (rectangle r) may draw into a pixel of other, a rectangle
+// sharing pixels with r. A pixel is covered where its centre lies inside what is drawn; a pixel
+// more each way allows for rounding. The debug overlay is left out: under it the status panel
+// is drawn every frame.
+bool liveMayReach(int cell, int cells, const CellRect& r, const CellRect& other) {
     const int32_t kind = kindOfCell(cell, cells);
+    VerticalSpan span{};
     if (kind == -1) {
-        return statusPanelSpan();
-    }
-    if (kind == BatteryModel) {
-        return {0.0f, 1000.0f};
-    }
-    if (kind >= 0 && kind < gaugeDefCount) {
-        return dialLiveSpan(kind);
-    }
-    return {1.0f, 0.0f}; // an empty cell draws nothing
-}
-
-// Whether a part drawing within span in cell r may cover a pixel of other's rectangle. A pixel is
-// covered where its centre lies inside what is drawn; a pixel more each way allows for rounding
-// and the battery line's width.
-bool mayDrawInto(const CellRect& r, const VerticalSpan& span, const CellRect& other) {
-    if (span.low > span.high) {
-        return false;
+        span = statusPanelSpan();
+    } else if (kind == BatteryModel) {
+        return true; // dots and line may lie anywhere in the cell
+    } else if (kind >= 0 && kind < gaugeDefCount) {
+        span = dialLiveSpan(kind);
+    } else {
+        return false; // an empty cell draws nothing
     }
     const double scale = r.height / 1000.0;
-    const double low = std::max(r.y + span.low * scale - 1.0, double(r.y));
-    const double high = std::min(r.y + span.high * scale + 1.0, double(r.y + r.height));
-    return low < other.y + other.height && high > other.y;
+    return r.y + span.low * scale - 1.0 < other.y + other.height &&
+           r.y + span.high * scale + 1.0 > other.y;
 }
 
 // Each part stays inside its cell: the scissor keeps a wide line at a cell's edge from reaching
@@ -260,7 +250,7 @@ void drawDashboardChanges() {
         for (int a = 0; a < cells; ++a) {
             for (int b = 0; b < cells; ++b) {
                 if (redraw[a] && !redraw[b] && overlap(rects[a], rects[b]) &&
-                    mayDrawInto(rects[b], liveSpanOfCell(b, cells), rects[a])) {
+                    liveMayReach(b, cells, rects[b], rects[a])) {
                     redraw[b] = more = true;
                 }
             }
