@@ -91,8 +91,8 @@ const GLubyte noPixels = 0;
 
 // How far the glyphs' quads reach above and below the baseline, in glyph pixels.
 struct Ink {
-    int32_t above = 0;
-    int32_t below = 0;
+    int32_t above;
+    int32_t below;
 };
 
 void buildGlyph(FT_Face face, char code, GLuint listBase, int32_t* advances, Ink& ink,
@@ -186,7 +186,7 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
         throw std::runtime_error("glGenLists failed");
     }
     int32_t pens[glyphCount] = {};
-    Ink ink;
+    Ink ink{};
     glGenTextures(glyphCount, names.get());
     // Texture rows of a 1-texel-wide glyph are 2 bytes; the default 4-byte row alignment would
     // read past the texel buffer.

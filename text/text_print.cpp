@@ -17,7 +17,7 @@ constexpr int textBufferSize = 256;
 // 1/0.63 in single precision: the pitch the dashboard's layouts were made for.
 constexpr float linePitchFactor = 1.5873016f;
 
-void addAdvances(const GlyphFont& font, const unsigned char* line, int length, float raster[4]) {
+void addAdvances(const GlyphFont& font, const unsigned char* line, int length, float* raster) {
     for (int i = 0; i < length; ++i) {
         if (line[i] < glyphCount) {
             raster[0] += float(font.advances[line[i]]);
@@ -83,7 +83,7 @@ template <typename Visit> void forEachLine(const GlyphFont& font, const char* te
 // drawn; an empty line counts as one.
 float centringDrop(float measured, const unsigned char* line, int length) {
     const int glyphs = glyphsIn(line, length);
-    const float count = float(glyphs > 0 ? glyphs : 1);
+    const float count = float(std::max(glyphs, 1));
     return (measured / count) * 0.5f;
 }
 
@@ -102,7 +102,7 @@ Reference readReference(float x, float y) {
     glGetDoublev(GL_MODELVIEW_MATRIX, ref.modelview);
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    GLdouble wx = 0, wy = 0, wz = 0;
+    GLdouble wx{}, wy{}, wz{};
     ref.valid = gluProject(x, y, 0, ref.modelview, projection, viewport, &wx, &wy, &wz) == GL_TRUE;
     ref.windowX = wx;
     return ref;
