@@ -2,6 +2,7 @@
 // colour says below (blue), inside (white) or above (red) the scale, caption and value line.
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -16,6 +17,17 @@ GLUquadric* dialQuadric = nullptr;
 
 constexpr float degToRad = 0.0174532793f; // 3.14159 / 180, as the tick numbers always sat
 constexpr int maxTicks = 64;              // niceScale never gives more than eleven
+
+// The live part, around the dial's centre: needles of this radius, the caption and value lines
+// centred on these heights.
+constexpr float needleRadius = 360.0f;
+constexpr float captionY = -315.0f;
+constexpr float valueY = -187.5f;
+
+// The value line's number: the value while the link runs, else 0.
+double shownValue(const DialReading& reading) {
+    return reading.running != 0 ? static_cast<double>(reading.value) : 0.0;
+}
 
 void drawWedge(float angle, float outerRadius, int slicesAndLoops) {
     gluPartialDisk(dialQuadric, 0.0, outerRadius, slicesAndLoops, slicesAndLoops,
@@ -95,7 +107,7 @@ void drawDialLive(int32_t kind) {
     if (reading.running != 0) {
         if (kind == WhPerDistance) {
             glColor3f(1.0f, 0.65f, 0.0f);
-            drawWedge(valueAngle(def, sweep, reading.secondValue), 360.0f, 10);
+            drawWedge(valueAngle(def, sweep, reading.secondValue), needleRadius, 10);
         }
         if (value < def.minValue) {
             glColor3f(0.0f, 0.0f, 1.0f);
@@ -104,18 +116,32 @@ void drawDialLive(int32_t kind) {
         } else {
             glColor3f(1.0f, 1.0f, 1.0f);
         }
-        drawWedge(needleAngle, 360.0f, 10);
+        drawWedge(needleAngle, needleRadius, 10);
     } else {
         glColor3f(1.0f, 1.0f, 1.0f);
     }
 
     // Caption and value keep the needle's colour: a value off the scale shows in red or blue.
     glPushMatrix();
-    printText(largeFont, true, 0.0f, -315.0f, "%s", reading.caption);
-    const double shown = reading.running != 0 ? static_cast<double>(value) : 0.0;
-    printText(largeFont, true, 0.0f, -187.5f, def.valueFormat, shown, def.unit);
+    printText(largeFont, true, 0.0f, captionY, "%s", reading.caption);
+    printText(largeFont, true, 0.0f, valueY, def.valueFormat, shownValue(reading), def.unit);
     glPopMatrix();
     glPopMatrix();
+}
+
+VerticalSpan dialLiveSpan(int32_t kind) {
+    const GaugeDef& def = gaugeDefs[kind];
+    const DialReading reading = readDial(kind);
+    const VerticalSpan caption = textSpan(largeFont, true, captionY, "%s", reading.caption);
+    const VerticalSpan value =
+        textSpan(largeFont, true, valueY, def.valueFormat, shownValue(reading), def.unit);
+    float low = std::min(caption.low, value.low);
+    float high = std::max(caption.high, value.high);
+    if (reading.running != 0) {
+        low = std::min(low, -needleRadius);
+        high = std::max(high, needleRadius);
+    }
+    return {500.0f + low, 500.0f + high};
 }
 
 void drawDial(int32_t kind) {

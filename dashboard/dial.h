@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "dashboard/gauges.h"
+#include "text/text_print.h"
 
 struct TickScale {
     float tickStart;
@@ -53,3 +54,6 @@ struct DialReading {
 };
 static_assert(sizeof(DialReading) == 3 * 4 + 256, "no padding: readings compare byte for byte");
 DialReading readDial(int32_t kind);
+
+// The heights in the cell (0..1000) the live part of the dial of kind 0..12 can draw at now.
+VerticalSpan dialLiveSpan(int32_t kind);

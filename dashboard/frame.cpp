@@ -105,6 +105,27 @@ bool overlap(const CellRect& a, const CellRect& b) {
            b.y < a.y + a.height;
 }
 
+// Whether the live part of the cell (rectangle r) may draw into a pixel of other, a rectangle
+// sharing pixels with r. A pixel is covered where its centre lies inside what is drawn; a pixel
+// more each way allows for rounding. The debug overlay is left out: under it the status panel
+// is drawn every frame.
+bool liveMayReach(int cell, int cells, const CellRect& r, const CellRect& other) {
+    const int32_t kind = kindOfCell(cell, cells);
+    VerticalSpan span{};
+    if (kind == -1) {
+        span = statusPanelSpan();
+    } else if (kind == BatteryModel) {
+        return true; // dots and line may lie anywhere in the cell
+    } else if (kind >= 0 && kind < gaugeDefCount) {
+        span = dialLiveSpan(kind);
+    } else {
+        return false; // an empty cell draws nothing
+    }
+    const double scale = r.height / 1000.0;
+    return r.y + span.low * scale - 1.0 < other.y + other.height &&
+           r.y + span.high * scale + 1.0 > other.y;
+}
+
 // Each part stays inside its cell: the scissor keeps a wide line at a cell's edge from reaching
 // the next cell, so that one cell can be drawn again alone.
 void enterCell(const CellRect& r) {
@@ -221,13 +242,15 @@ void drawDashboardChanges() {
         rects[cell] = cellViewport(cell, columns, viewWidth, viewHeight);
         redraw[cell] = noteCellReading(lastFrame.cells[cell], kindOfCell(cell, cells));
     }
-    // Rows of cells may share a row of pixels, where the later cell's drawing lies over the
-    // earlier's: a cell drawn again takes every cell it touches along, in their order.
+    // Rows of cells may share a row of pixels. A cell drawn again puts its faces back over
+    // that row, so a cell it shares the row with is drawn again along with it (in cell order)
+    // when that cell's live part may draw there.
     for (bool more = true; more;) {
         more = false;
         for (int a = 0; a < cells; ++a) {
             for (int b = 0; b < cells; ++b) {
-                if (redraw[a] && !redraw[b] && overlap(rects[a], rects[b])) {
+                if (redraw[a] && !redraw[b] && overlap(rects[a], rects[b]) &&
+                    liveMayReach(b, cells, rects[b], rects[a])) {
                     redraw[b] = more = true;
                 }
             }

@@ -16,6 +16,10 @@ constexpr Rgb white{1.0f, 1.0f, 1.0f};
 constexpr Rgb red{1.0f, 0.0f, 0.0f};
 constexpr Rgb green{0.0f, 1.0f, 0.0f};
 
+// The baselines of the first line (the charge) and of the lowest one can get (the warning).
+constexpr float firstLineY = 820.0f;
+constexpr float lowestLineY = 100.0f;
+
 void statusLine(float y, const char* text, Rgb colour) {
     glColor3f(colour.r, colour.g, colour.b);
     printText(smallFont, false, 50.0f, y, "%s", text);
@@ -32,12 +36,17 @@ StatusReading readStatusPanel() {
     return reading;
 }
 
+VerticalSpan statusPanelSpan() {
+    // Every line is a single one, left-aligned.
+    return {lowestLineY - float(smallFont.inkBelow), firstLineY + float(smallFont.inkAbove)};
+}
+
 void drawStatusPanel() {
     const StatusReading reading = readStatusPanel();
     const StatusFlags& f = reading.flags;
     glColor3f(1.0f, 1.0f, 1.0f);
     glPushMatrix();
-    printText(smallFont, false, 50.0f, 820.0f, "%s", reading.charge);
+    printText(smallFont, false, 50.0f, firstLineY, "%s", reading.charge);
     printText(smallFont, false, 50.0f, 730.0f, "%s", reading.energy);
 
     if (f.stopped) {
@@ -75,7 +84,7 @@ void drawStatusPanel() {
         statusLine(190.0f, "Motors uncoupled", red);
     }
     if (f.voltageDropWarning) {
-        statusLine(100.0f, "Main Contactor: Voltage Drop Warning", red);
+        statusLine(lowestLineY, "Main Contactor: Voltage Drop Warning", red);
     }
     glPopMatrix();
 }

@@ -2,6 +2,7 @@
 // controller status flags. It always fills the last cell of the layout.
 #pragma once
 #include "link/telemetry.h"
+#include "text/text_print.h"
 
 // Draws the panel into the current cell (0..1000 square). Leaves the matrix stack unchanged.
 void drawStatusPanel();
@@ -14,3 +15,6 @@ struct StatusReading {
 };
 static_assert(sizeof(StatusReading) == sizeof(StatusFlags) + 512, "no padding");
 StatusReading readStatusPanel();
+
+// The heights in the cell (0..1000) the panel's lines can reach; the debug overlay not included.
+VerticalSpan statusPanelSpan();

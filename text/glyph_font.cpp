@@ -8,6 +8,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_GLYPH_H
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -88,7 +89,13 @@ void fillTexels(const FT_Bitmap* bitmap, const Coverage& size, uint32_t texW, ui
 // out of memory and then never moves the raster position.
 const GLubyte noPixels = 0;
 
-void buildGlyph(FT_Face face, char code, GLuint listBase, int32_t* advances,
+// How far the glyphs' quads reach above and below the baseline, in glyph pixels.
+struct Ink {
+    int32_t above;
+    int32_t below;
+};
+
+void buildGlyph(FT_Face face, char code, GLuint listBase, int32_t* advances, Ink& ink,
                 const uint32_t* textures, std::vector<uint8_t>& texels) {
     const unsigned index = static_cast<unsigned char>(code);
     if (FT_Load_Glyph(face, FT_Get_Char_Index(face, index), FT_LOAD_DEFAULT) != 0) {
@@ -116,6 +123,9 @@ void buildGlyph(FT_Face face, char code, GLuint listBase, int32_t* advances,
             size = Coverage{int(bitmap->width), int(bitmap->rows), rendered->left, rendered->top};
         }
     }
+
+    ink.above = std::max(ink.above, size.top);
+    ink.below = std::max(ink.below, size.rows - size.top);
 
     const uint32_t texW = nextPowerOfTwo(uint32_t(size.width));
     const uint32_t texH = nextPowerOfTwo(uint32_t(size.rows));
@@ -176,6 +186,7 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
         throw std::runtime_error("glGenLists failed");
     }
     int32_t pens[glyphCount] = {};
+    Ink ink{};
     glGenTextures(glyphCount, names.get());
     // Texture rows of a 1-texel-wide glyph are 2 bytes; the default 4-byte row alignment would
     // read past the texel buffer.
@@ -187,7 +198,7 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
     try {
         std::vector<uint8_t> texels;
         for (int code = 0; code < glyphCount; ++code) {
-            buildGlyph(ft.face, char(code), base, pens, names.get(), texels);
+            buildGlyph(ft.face, char(code), base, pens, ink, names.get(), texels);
         }
     } catch (...) {
         glPopClientAttrib();
@@ -201,6 +212,8 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
     textures = names.release();
     listBase = base;
     std::memcpy(advances, pens, sizeof advances);
+    inkAbove = ink.above;
+    inkBelow = ink.below;
 }
 
 void GlyphFont::release() {
@@ -214,4 +227,6 @@ void GlyphFont::release() {
     textures = nullptr;
     listBase = 0;
     std::memset(advances, 0, sizeof advances);
+    inkAbove = 0;
+    inkBelow = 0;
 }

@@ -9,6 +9,8 @@ struct GlyphFont {
     uint32_t* textures;    // 128 texture names, owned; nullptr while not built
     uint32_t listBase;     // list of code 0; code c is listBase + c
     int32_t advances[128]; // pixels each code's list moves the pen and the raster position
+    int32_t inkAbove;      // glyph pixels the highest quad reaches above the baseline
+    int32_t inkBelow;      // and the lowest below it
 
     // Builds the font from the file at fontPath at size height (points at 96 dpi) into the
     // current context; the font must be in its zero state (never built, or released). Throws

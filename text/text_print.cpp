@@ -7,6 +7,7 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -16,7 +17,7 @@ constexpr int textBufferSize = 256;
 // 1/0.63 in single precision: the pitch the dashboard's layouts were made for.
 constexpr float linePitchFactor = 1.5873016f;
 
-void addAdvances(const GlyphFont& font, const unsigned char* line, int length, float raster[4]) {
+void addAdvances(const GlyphFont& font, const unsigned char* line, int length, float* raster) {
     for (int i = 0; i < length; ++i) {
         if (line[i] < glyphCount) {
             raster[0] += float(font.advances[line[i]]);
@@ -50,6 +51,42 @@ void callGlyphs(const unsigned char* line, int length) {
     }
 }
 
+// The call's text, cut at 255 characters; empty for a null format.
+void formatText(char (&text)[textBufferSize], const char* format, va_list args) {
+    text[0] = '\0';
+    if (format != nullptr && std::vsnprintf(text, sizeof text, format, args) < 0) {
+        text[0] = '\0';
+    }
+}
+
+// Calls visit(line, length, offset) for every line, the last included even when empty; offset
+// is how far the line's baseline lies below the first's.
+template <typename Visit> void forEachLine(const GlyphFont& font, const char* text, Visit visit) {
+    const float pitch = font.height * linePitchFactor;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    int lineStart = 0;
+    int lineIndex = 0;
+    for (int i = 0;; ++i) {
+        if (bytes[i] != '\n' && bytes[i] != '\0') {
+            continue;
+        }
+        visit(bytes + lineStart, i - lineStart, float(lineIndex) * pitch);
+        if (bytes[i] == '\0') {
+            return;
+        }
+        lineStart = i + 1;
+        ++lineIndex;
+    }
+}
+
+// How far centring lowers a line measured that wide: half its mean advance, over the glyphs
+// drawn; an empty line counts as one.
+float centringDrop(float measured, const unsigned char* line, int length) {
+    const int glyphs = glyphsIn(line, length);
+    const float count = float(std::max(glyphs, 1));
+    return (measured / count) * 0.5f;
+}
+
 // Where the point (x, y, 0) after the caller's modelview lands on the window, in x; false when
 // it cannot be projected.
 struct Reference {
@@ -65,7 +102,7 @@ Reference readReference(float x, float y) {
     glGetDoublev(GL_MODELVIEW_MATRIX, ref.modelview);
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    GLdouble wx = 0, wy = 0, wz = 0;
+    GLdouble wx{}, wy{}, wz{};
     ref.valid = gluProject(x, y, 0, ref.modelview, projection, viewport, &wx, &wy, &wz) == GL_TRUE;
     ref.windowX = wx;
     return ref;
@@ -108,19 +145,11 @@ void drawLine(const Reference& ref, float x, float y, float offset, const unsign
 } // namespace
 
 void printText(const GlyphFont& font, bool centred, float x, float y, const char* format, ...) {
-    const float pitch = font.height * linePitchFactor;
-
     char text[textBufferSize];
-    text[0] = '\0';
-    if (format != nullptr) {
-        va_list args;
-        va_start(args, format);
-        // Longer text is cut at 255 characters.
-        if (std::vsnprintf(text, sizeof text, format, args) < 0) {
-            text[0] = '\0';
-        }
-        va_end(args);
-    }
+    va_list args;
+    va_start(args, format);
+    formatText(text, format, args);
+    va_end(args);
 
     glPushAttrib(GL_LIST_BIT | GL_CURRENT_BIT | GL_ENABLE_BIT | GL_TRANSFORM_BIT);
     glMatrixMode(GL_MODELVIEW);
@@ -132,39 +161,42 @@ void printText(const GlyphFont& font, bool centred, float x, float y, const char
     glListBase(font.listBase);
 
     const Reference ref = readReference(x, y);
-
-    // Every line, the last included even when empty, is measured and drawn; each centred line
-    // is centred on the caller's point.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    int lineStart = 0;
-    int lineIndex = 0;
-    for (int i = 0;; ++i) {
-        if (bytes[i] != '\n' && bytes[i] != '\0') {
-            continue;
-        }
-        const unsigned char* line = bytes + lineStart;
-        const int length = i - lineStart;
-        const float offset = float(lineIndex) * pitch;
+    forEachLine(font, text, [&](const unsigned char* line, int length, float offset) {
         const float measured = measureLine(font, ref, x, y, offset, line, length);
         float drawX = x;
         float drawY = y;
         if (centred) {
-            // The mean advance is over the glyphs drawn; an empty line counts as one.
-            const int glyphs = glyphsIn(line, length);
-            const float count = float(glyphs > 0 ? glyphs : 1);
             drawX = x - measured * 0.5f;
-            drawY = y - (measured / count) * 0.5f;
+            drawY = y - centringDrop(measured, line, length);
         }
         drawLine(ref, drawX, drawY, offset, line, length);
-
-        if (bytes[i] == '\0') {
-            break;
-        }
-        lineStart = i + 1;
-        ++lineIndex;
-    }
+    });
 
     glPopAttrib();
+}
+
+VerticalSpan textSpan(const GlyphFont& font, bool centred, float y, const char* format, ...) {
+    char text[textBufferSize];
+    va_list args;
+    va_start(args, format);
+    formatText(text, format, args);
+    va_end(args);
+
+    float low = y;
+    float high = y;
+    forEachLine(font, text, [&](const unsigned char* line, int length, float offset) {
+        low = std::min(low, y - offset);
+        if (centred) {
+            // Drawn, a line is as wide as its advances, or 0 wide where it cannot be placed:
+            // either baseline may be the one drawn.
+            float raster[4] = {};
+            addAdvances(font, line, length, raster);
+            const float dropped = y - offset - centringDrop(raster[0], line, length);
+            low = std::min(low, dropped);
+            high = std::max(high, dropped);
+        }
+    });
+    return {low - float(font.inkBelow), high + float(font.inkAbove)};
 }
 
 void setLineMeasureHook(LineMeasure measure) {

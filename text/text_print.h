@@ -11,6 +11,18 @@
 void printText(const GlyphFont& font, bool centred, float x, float y, const char* format, ...)
     __attribute__((format(printf, 5, 6)));
 
+// A band of heights, in the units of the modelview it was found for.
+struct VerticalSpan {
+    float low;
+    float high;
+};
+
+// The band printText's glyph quads can cover, for the same font, centring, y and text, under a
+// modelview that only translates: from the lowest glyph's bottom on the lowest baseline a line
+// may get to the highest glyph's top on the highest. Draws nothing.
+VerticalSpan textSpan(const GlyphFont& font, bool centred, float y, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
+
 // How far a line's glyphs move the raster position. Called with the modelview at the line's
 // origin and the raster position set there (glRasterPos2f(0, 0)); raster holds that position as
 // glGetFloatv(GL_CURRENT_RASTER_POSITION) gives it and is moved on to where the glyph lists would

@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "dashboard/dial.h"
+#include "dashboard/status_panel.h"
 #include "dial_scales.h"
 #include "frame_render.h"
 
@@ -252,5 +255,45 @@ TEST_F(DialPixels, TheSecondNeedleOfTheWattHourDialAndTheSpeedCaption) {
     const Image value =
         drawTextAlone(gl, cell(2).r, white, largeFont, true, 500, 312.5f, "62 km/h");
     EXPECT_EQ(differencesInBand(image, value, cell(2), 330, 670, 270, 360), 0);
+}
+
+// What a cell draws over its face stays within the heights it says it may reach: a cell drawn
+// again over the last frame takes a neighbour sharing a row of pixels along only when the
+// neighbour reaches that row. Each dial's live part of a running drive and the status panel with
+// every flag set (the warning line too) are drawn alone on black.
+TEST_F(DialPixels, LivePartsDrawOnlyWithinTheHeightsTheyReach) {
+    frame(
+        [] {
+            kmCelsiusLayout();
+            settings.rpmToSpeed = 0.02f;
+        },
+        runningDrive);
+    telemetry.statusFlags = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+    // Wide letters lower a centred caption by half their mean advance, and the g goes lower
+    // still: below where the needles reach.
+    std::strcpy(gaugeDefs[Rpm].label, "WWWWWg");
+    for (int i = 0; i < 12; ++i) {
+        const CellMap c = cell(i);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        useDashboardCell(c.r.x, c.r.y, c.r.width, c.r.height);
+        VerticalSpan span{};
+        if (i == 11) {
+            drawStatusPanel();
+            span = statusPanelSpan();
+        } else {
+            const int32_t kind = kmCelsiusDials()[static_cast<std::size_t>(i)].kind;
+            drawDialLive(kind);
+            span = dialLiveSpan(kind);
+        }
+        glFinish();
+        const Image image = readPixels(gl);
+        const auto outside = [&](double, double v) { return v < span.low || v > span.high; };
+        EXPECT_GT(countPixels(
+                      image, c, [](double, double) { return true; }, isWhite),
+                  0)
+            << i;
+        EXPECT_EQ(countPixels(image, c, outside, [](Rgb8 p) { return !isDark(p); }), 0)
+            << "cell " << i;
+    }
 }
 } // namespace

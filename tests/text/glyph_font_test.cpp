@@ -1,7 +1,6 @@
 // Glyph fonts built from the real font files in a real GL context: every code's texture, quad
 // and advance match what FreeType renders, names are the font's own, and failures clean up.
 #include <GL/gl.h>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -87,6 +86,8 @@ TEST_F(GlyphFontTest, EveryCodeHasItsGlyphsTextureSizeAndAdvance) {
                 << code;
             EXPECT_EQ(rasterMove(font, code), float(g.advance())) << code;
         }
+        EXPECT_EQ(font.inkAbove, inkAbove(glyphs));
+        EXPECT_EQ(font.inkBelow, inkBelow(glyphs));
         font.release();
     }
 }
@@ -225,6 +226,9 @@ TEST_F(GlyphFontTest, ReleaseOfAFontNeverBuiltOrReleasedTwiceDoesNothing) {
     EXPECT_EQ(font.textures, nullptr);
     EXPECT_EQ(font.listBase, 0u);
     EXPECT_EQ(font.height, 0.0f);
+    EXPECT_EQ(font.advances['A'], 0);
+    EXPECT_EQ(font.inkAbove, 0);
+    EXPECT_EQ(font.inkBelow, 0);
 }
 
 TEST_F(GlyphFontTest, FileThatIsNoFontThrowsBeforeAnyNameIsMade) {

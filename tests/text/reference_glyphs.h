@@ -70,3 +70,19 @@ inline int lineAdvance(const std::vector<ReferenceGlyph>& glyphs, const std::str
     }
     return sum;
 }
+
+// How far the glyphs' bitmaps reach above and below the baseline, at most.
+inline int inkAbove(const std::vector<ReferenceGlyph>& glyphs) {
+    int most = 0;
+    for (const ReferenceGlyph& g : glyphs) {
+        most = g.top > most ? g.top : most;
+    }
+    return most;
+}
+inline int inkBelow(const std::vector<ReferenceGlyph>& glyphs) {
+    int most = 0;
+    for (const ReferenceGlyph& g : glyphs) {
+        most = g.rows - g.top > most ? g.rows - g.top : most;
+    }
+    return most;
+}

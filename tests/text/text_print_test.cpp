@@ -2,6 +2,7 @@
 // measuring pass leaves nothing behind, and that the caller's state survives the call.
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -13,6 +14,19 @@
 
 namespace {
 const uint8_t black[3] = {0, 0, 0};
+
+// Pixels drawn whose centres lie outside the band textSpan gives (in pixels here).
+int drawnOutside(const Image& image, const VerticalSpan& band) {
+    int count = 0;
+    for (int y = 0; y < image.height; ++y) {
+        const float centre = float(y) + 0.5f;
+        for (int x = 0; x < image.width; ++x) {
+            count += std::memcmp(image.atGl(x, y), black, 3) != 0 &&
+                     (centre < band.low || centre > band.high);
+        }
+    }
+    return count;
+}
 
 class TextPrintTest : public GlTest {
   protected:
@@ -162,6 +176,7 @@ TEST_F(TextPrintTest, LinesStepDownByThePitch) {
             }
         });
         EXPECT_EQ(countDifferentPixels(printed, each), 0u);
+        EXPECT_EQ(drawnOutside(printed, textSpan(*c.font, false, 500, "%s", c.text)), 0);
     }
 }
 
@@ -179,6 +194,12 @@ TEST_F(TextPrintTest, EachCentredLineIsCentredOnTheCallersPoint) {
         }
     });
     EXPECT_EQ(countDifferentPixels(printed, each), 0u);
+    EXPECT_EQ(drawnOutside(printed, textSpan(small, true, 300, "AB\nWWWW\n")), 0);
+    // Without the empty line, the lowest a glyph can get is under the lowered second line.
+    const VerticalSpan span = textSpan(small, true, 300, "AB\nWWWW");
+    const float secondLine = 300 - pitch - float(lineAdvance(glyphs, "WWWW")) / 4 * 0.5f;
+    EXPECT_EQ(span.low, secondLine - float(inkBelow(glyphs)));
+    EXPECT_EQ(span.high, 300.0f + float(inkAbove(glyphs)));
 }
 
 TEST_F(TextPrintTest, NothingIsDrawnForNullFormatEmptyTextOrOnlyHighBytes) {
