@@ -3,7 +3,9 @@
 // is the battery's internal resistance. Recomputed from the whole ring every frame.
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "dashboard/battery_fit.h"
 #include "dashboard/battery_model.h"
@@ -23,7 +25,7 @@ struct DotCorners {
     DotCorners() {
         const double pi = 3.14159265358979323846;
         for (int i = 0; i < 5; ++i) {
-            const auto angle = static_cast<float>(((pi * 360.0) / 180.0) * i / 5);
+            const float angle = ((pi * 360.0) / 180.0) * i / 5;
             x[i] = 10.0f * static_cast<float>(std::sin(static_cast<double>(angle)));
             y[i] = 10.0f * static_cast<float>(std::cos(static_cast<double>(angle)));
         }
@@ -36,7 +38,7 @@ constexpr int dotFan[9] = {0, 4, 3, 0, 3, 2, 0, 2, 1};
 
 // Every dot's centre in the cell, and the clip coordinates of its triangles, two floats a corner.
 PlotPoint dotCentres[sampleRingSize];
-float dotVertices[sampleRingSize * 9 * 2];
+float dotVertices[sampleRingSize][std::size(dotFan)][2];
 
 constexpr float plotSize = 800.0f;
 constexpr int maxTicks = 64;
@@ -44,16 +46,16 @@ constexpr int maxTicks = 64;
 struct Axis {
     TickScale scale;
     float toPlot(double v) const {
-        return static_cast<float>((v - scale.tickStart) * plotSize /
-                                  (scale.tickEnd - scale.tickStart));
+        return (v - scale.tickStart) * plotSize / (scale.tickEnd - scale.tickStart);
     }
 };
 
 // One draw for all dots. Each dot's corners are taken to clip space here with the float
 // arithmetic the driver applies to a translated modelview (projection times translation, then
-// that matrix times the corner, x term first), and drawn under identity matrices, which pass
-// them on unchanged: the triangles land where per-dot matrices would put them, to the bit.
-// The modelview must be the identity on entry.
+// that matrix times the corner, x term first; the z terms are products with 0 and change no
+// sum), and drawn under an identity projection, which passes them on unchanged: the triangles
+// land where per-dot matrices would put them, to the bit. The modelview must be the identity on
+// entry; it stays so for the draw.
 void drawDotsAtOnce() {
     const int n = batteryDotCentres(dotCentres);
     if (n == 0) {
@@ -61,41 +63,30 @@ void drawDotsAtOnce() {
     }
     float p[16];
     glGetFloatv(GL_PROJECTION_MATRIX, p);
-    float* out = dotVertices;
+    float* out = &dotVertices[0][0][0];
     for (int i = 0; i < n; ++i) {
         const float tx = dotCentres[i].x;
         const float ty = dotCentres[i].y;
-        // Rows 0 and 1 of projection x translate(tx, ty, 0), summed in the driver's order.
-        float m[2][4];
+        // The translation column of rows 0 and 1 of projection x translate(tx, ty, 0).
+        float shift[2];
         for (int r = 0; r < 2; ++r) {
-            m[r][0] = p[r];
-            m[r][1] = p[4 + r];
-            m[r][2] = p[8 + r];
-            m[r][3] = ((p[r] * tx + p[4 + r] * ty) + p[8 + r] * 0.0f) + p[12 + r];
+            shift[r] = (p[r] * tx + p[4 + r] * ty) + p[12 + r];
         }
         for (int corner : dotFan) {
             const float x = dotCorners.x[corner];
             const float y = dotCorners.y[corner];
             for (int r = 0; r < 2; ++r) {
-                float c = m[r][0] * x;
-                c = m[r][1] * y + c;
-                c = m[r][2] * 0.0f + c;
-                *out++ = m[r][3] + c;
+                *out++ = shift[r] + (p[4 + r] * y + p[r] * x);
             }
         }
     }
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, dotVertices);
     glDrawArrays(GL_TRIANGLES, 0, n * 9);
     glDisableClientState(GL_VERTEX_ARRAY);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
 }
@@ -137,18 +128,15 @@ void drawAxes(const Axis& amps, const Axis& volts) {
 
 // Samples in the ring: all of it once it has been filled.
 int sampleCount() {
-    return tripTotals.sampleIndex < static_cast<uint32_t>(sampleRingSize)
-               ? static_cast<int>(tripTotals.sampleIndex)
-               : sampleRingSize;
+    return static_cast<int>(
+        std::min(tripTotals.sampleIndex, static_cast<uint32_t>(sampleRingSize)));
 }
 
 Axis ampsAxis() {
-    return Axis{niceScale(static_cast<float>(settings.batteryAmpsMin),
-                          static_cast<float>(settings.batteryAmpsMax))};
+    return Axis{niceScale(settings.batteryAmpsMin, settings.batteryAmpsMax)};
 }
 Axis voltsAxis() {
-    return Axis{niceScale(static_cast<float>(settings.batteryVoltsMin),
-                          static_cast<float>(settings.batteryVoltsMax))};
+    return Axis{niceScale(settings.batteryVoltsMin, settings.batteryVoltsMax)};
 }
 } // namespace
 

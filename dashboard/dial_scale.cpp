@@ -1,6 +1,7 @@
 // The arithmetic of a dial: tick scale, angle conventions, sweep and needle position. The
-// constants are single precision on purpose: the ticks and needles must land where they always
-// have, to the pixel.
+// constants are single precision, and results are rounded to float where they are stored, on
+// purpose: the ticks and needles must land where they always have, to the pixel.
+#include <algorithm>
 #include <cmath>
 
 #include "dashboard/dial.h"
@@ -15,8 +16,8 @@ TickScale niceScale(float lo, float hi) {
         if (lo == 0.0f) {
             return {0.0f, 1.0f, 1.0f};
         }
-        lo = static_cast<float>(lo - std::pow(10.0, std::floor(std::log10(std::fabs(lo)))));
-        hi = static_cast<float>(hi + std::pow(10.0, std::floor(std::log10(std::fabs(hi)))));
+        lo -= std::pow(10.0, std::floor(std::log10(std::fabs(lo))));
+        hi += std::pow(10.0, std::floor(std::log10(std::fabs(hi))));
     }
     // The magnitude keeps a reversed range (min above max) from taking the log of a negative
     // span; such a scale then ends below its start and draws no ticks.
@@ -35,10 +36,10 @@ TickScale niceScale(float lo, float hi) {
     TickScale scale{};
     for (float multiplier : multipliers) {
         const double p = multiplier * unit;
-        const float step = static_cast<float>(p);
+        const float step = p;
         scale.tickStep = step;
-        scale.tickStart = static_cast<float>(std::floor(lo / p) * step);
-        scale.tickEnd = static_cast<float>(std::ceil(hi / step) * step);
+        scale.tickStart = std::floor(lo / p) * step;
+        scale.tickEnd = std::ceil(hi / step) * step;
         if ((scale.tickEnd - scale.tickStart) / step <= 10.0f) {
             break;
         }
@@ -57,7 +58,7 @@ int tickValues(const TickScale& scale, float* values, int capacity) {
         if (!(sum <= scale.tickEnd)) {
             break;
         }
-        values[count++] = static_cast<float>(sum);
+        values[count++] = sum;
     }
     return count;
 }
@@ -65,10 +66,10 @@ int tickValues(const TickScale& scale, float* values, int capacity) {
 float dialAngle(float a) {
     const float g = 90.0f - a;
     if (g < 0.0f) {
-        return static_cast<float>(g + 360.0 * std::ceil(std::fabs(g) * 0.002777777777777778));
+        return g + 360.0 * std::ceil(std::fabs(g) * 0.002777777777777778);
     }
     if (g > 360.0f) {
-        return static_cast<float>(g - 360.0 * std::floor(g * 0.0027777778f));
+        return g - 360.0 * std::floor(g * 0.0027777778f);
     }
     return g;
 }
@@ -85,9 +86,9 @@ float sweepDegrees(float startAngle, float endAngle) {
     const double cosine = std::cos(a) * std::cos(b) + std::sin(a) * std::sin(b);
     const double d = std::acos(std::fmax(-1.0, std::fmin(1.0, cosine))) * radToDeg;
     if (std::sin(a) * std::cos(b) - std::sin(b) * std::cos(a) < 0.0) {
-        return static_cast<float>(360.0 - d);
+        return 360.0 - d;
     }
-    return static_cast<float>(d);
+    return d;
 }
 
 float valueAngle(const GaugeDef& def, float sweep, float v) {
@@ -95,9 +96,6 @@ float valueAngle(const GaugeDef& def, float sweep, float v) {
     if (range == 0.0f) {
         return def.startAngle;
     }
-    double c = static_cast<double>(std::fmin(v, def.maxValue)) - def.minValue;
-    if (c < 0.0) {
-        c = 0.0;
-    }
-    return static_cast<float>(def.startAngle - c * sweep / range);
+    const double c = std::max(static_cast<double>(std::fmin(v, def.maxValue)) - def.minValue, 0.0);
+    return def.startAngle - c * sweep / range;
 }

@@ -2,6 +2,8 @@
 // allocating.
 #include "link/telemetry.h"
 
+#include <algorithm>
+
 Telemetry telemetry;
 
 namespace {
@@ -41,20 +43,18 @@ int32_t readHexField(const char* text, const char** end) {
         *end = text;
         return 0;
     }
-    // The magnitude saturates just above the 32-bit range, so long runs cannot overflow.
-    constexpr uint64_t ceiling = uint64_t{1} << 32;
+    // The magnitude saturates at 2^31, the largest a 32-bit result needs, so long runs cannot
+    // overflow.
+    constexpr uint64_t limit = uint64_t{1} << 31;
     uint64_t magnitude = 0;
     for (; hexDigit(*p) >= 0; ++p) {
-        magnitude = magnitude * 16 + static_cast<uint64_t>(hexDigit(*p));
-        if (magnitude > ceiling) {
-            magnitude = ceiling;
-        }
+        magnitude = std::min(magnitude * 16 + static_cast<uint64_t>(hexDigit(*p)), limit);
     }
     *end = p;
     if (negative) {
-        return magnitude >= uint64_t{1} << 31 ? INT32_MIN : -static_cast<int32_t>(magnitude);
+        return static_cast<int32_t>(-static_cast<int64_t>(magnitude));
     }
-    return magnitude > uint64_t{INT32_MAX} ? INT32_MAX : static_cast<int32_t>(magnitude);
+    return static_cast<int32_t>(std::min(magnitude, uint64_t{INT32_MAX}));
 }
 
 StatusFlags parseStatusLetters(const char* text) {
@@ -63,9 +63,10 @@ StatusFlags parseStatusLetters(const char* text) {
     }
     static const char letters[] = "SGOMRFPSV";
     uint8_t found[9];
-    for (int i = 0; i < 9; ++i) {
-        found[i] = *text == letters[i] ? 1 : 0;
-        text += found[i];
+    const char* letter = letters;
+    for (uint8_t& flag : found) {
+        flag = *text == *letter++ ? 1 : 0;
+        text += flag;
     }
     return StatusFlags{found[0], found[1], found[2], found[3], found[4],
                        found[5], found[6], found[7], found[8]};
@@ -74,7 +75,7 @@ StatusFlags parseStatusLetters(const char* text) {
 void parseReplyLine(const char* line) {
     const char* position = line;
     for (float& channel : telemetry.rawChannels) {
-        channel = static_cast<float>(readHexField(position, &position));
+        channel = readHexField(position, &position);
     }
     telemetry.statusFlags = parseStatusLetters(position);
 }

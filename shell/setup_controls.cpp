@@ -3,6 +3,7 @@
 // what the dialog shows is exactly what "Start" stores.
 #include "shell/setup_controls.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -20,7 +21,7 @@ constexpr int unitLabelIds[3] = {idMultiplierLabel, idSpeedLabel, idPerDistanceL
 constexpr int fourthColumnLists[3] = {1043, 1047, 1050};
 
 // The unit labels, km first, then miles.
-constexpr const char* unitLabelTexts[2][3] = {
+constexpr const char* unitLabelTexts[][3] = {
     {"Motor RPM -> km/h multiplier", "km/h", "w.hrs/km"},
     {"Motor RPM -> mph multiplier", "mph", "w.hrs/mile"},
 };
@@ -82,7 +83,7 @@ SetupControls setupControlsFrom(const Settings& source) {
     c.layoutRadio = s.gaugeLayout == 0 ? idLayout3x3 : idLayout3x4;
     for (int i = 0; i < gaugeListCount; ++i) {
         const int row = gaugeKindRow(s.gaugeSlots[i]);
-        c.gaugeLists[i] = {idFirstGaugeList + i, row >= 0 ? row : 0, true};
+        c.gaugeLists[i] = {idFirstGaugeList + i, std::max(row, 0), true};
     }
     enableFourthColumn(c, s.gaugeLayout);
 
@@ -95,7 +96,7 @@ SetupControls setupControlsFrom(const Settings& source) {
 }
 
 void readBackSetupControls(const SetupControls& c, Settings& s) {
-    s.comPort = c.comList.selected >= 0 ? c.comList.selected + 1 : 1;
+    s.comPort = std::max(c.comList.selected, 0) + 1; // nothing selected stores COM1
     s.controllerModel = c.modelRadio == idModelK1K ? 0 : 1;
     s.temperatureUnit = c.temperatureRadio == idCelcius ? 0 : 1;
     for (int i = 0; i < 10; ++i) {
@@ -145,15 +146,12 @@ int32_t parseDecimalInt(const char* text) {
     // Accumulate towards the sign so that INT32_MIN itself is reachable; saturate beyond.
     int64_t value = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > static_cast<int64_t>(INT32_MAX) + 1) {
-            value = static_cast<int64_t>(INT32_MAX) + 1;
-        }
+        value = std::min(value * 10 + (*p - '0'), int64_t{INT32_MAX} + 1);
     }
     if (negative) {
         return static_cast<int32_t>(-value);
     }
-    return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+    return static_cast<int32_t>(std::min(value, int64_t{INT32_MAX}));
 }
 
 float parseDecimalFloat(const char* text) {
@@ -162,7 +160,7 @@ float parseDecimalFloat(const char* text) {
     if (!std::isfinite(value) || std::fabs(value) > FLT_MAX) {
         return 0.0f;
     }
-    return static_cast<float>(value);
+    return value;
 }
 
 void formatMultiplier(float value, char* text, std::size_t size) {
@@ -200,7 +198,6 @@ bool describeComDevice(int comNumber, char* text, std::size_t size) {
 }
 
 void updateComDevice(SetupControls& c) {
-    c.comDevice.id = 0; // not a control of the dialog's own
     c.comDevice.text[0] = '\0';
     if (c.comList.selected >= 0) {
         describeComDevice(c.comList.selected + 1, c.comDevice.text, sizeof c.comDevice.text);

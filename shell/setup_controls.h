@@ -68,7 +68,7 @@ struct LabelState {
 struct SetupControls {
     // Parameters
     ListState comList;    // COM1..COM10
-    LabelState comDevice; // beside the list: the device the chosen port opens
+    LabelState comDevice; // beside the list: the device the chosen port opens (id 0: not a control)
     int modelRadio;       // idModelK1K / idModelK2K
     int temperatureRadio;
     EditState parameterEdits[10]; // 1014, 1013, 1019, 1020, 1024, 1025, 1011, 1012, 1015, 1016
