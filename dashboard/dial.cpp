@@ -49,8 +49,7 @@ void drawTicks(const GaugeDef& def, float sweep) {
         glColor3f(1.0f, 1.0f, 1.0f);
         glPushMatrix();
         const double radians = a * degToRad;
-        printText(smallFont, true, static_cast<float>(425.0 * std::cos(radians)),
-                  static_cast<float>(425.0 * std::sin(radians)), "%.0f", static_cast<double>(s));
+        printText(smallFont, true, 425.0 * std::cos(radians), 425.0 * std::sin(radians), "%.0f", s);
         glPopMatrix();
         glColor3f(1.0f, 0.0f, 0.0f);
         gluPartialDisk(dialQuadric, 355.0, 365.0, 5, 5, dialAngle(a) - 1.0f, 2.0);
@@ -78,11 +77,11 @@ void drawDialFace(int32_t kind, int diskLoops) {
 DialReading readDial(int32_t kind) {
     DialReading reading{};
     const GaugeDef& def = gaugeDefs[kind];
-    reading.value = static_cast<float>(quantityByKind(kind));
+    reading.value = quantityByKind(kind);
     if (kind == WhPerDistance) {
-        reading.secondValue = static_cast<float>(quantityByKind(WhPerDistanceNow));
+        reading.secondValue = quantityByKind(WhPerDistanceNow);
     }
-    reading.running = linkRunning ? 1 : 0;
+    reading.running = linkRunning;
     if (kind == Speed) {
         std::snprintf(reading.caption, sizeof reading.caption, "%0.2f %s", tripTotals.distance,
                       def.label);
