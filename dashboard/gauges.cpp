@@ -49,8 +49,8 @@ const GaugeDef perMileDef = {"w.hrs/mile", "", "%.0f%s", 0, 400, 150, 30};
 
 namespace {
 void setRange(GaugeKind kind, int32_t minValue, int32_t maxValue) {
-    gaugeDefs[kind].minValue = static_cast<float>(minValue);
-    gaugeDefs[kind].maxValue = static_cast<float>(maxValue);
+    gaugeDefs[kind].minValue = minValue;
+    gaugeDefs[kind].maxValue = maxValue;
 }
 } // namespace
 

@@ -22,6 +22,44 @@ class GaugeSettings : public ::testing::Test {
     GaugeDef saved[gaugeDefCount];
 };
 
+// The definitions as the dashboard's table lists them, and the three that replace rows for
+// Fahrenheit and miles.
+const GaugeDef listed[gaugeDefCount] = {
+    {"Throttle", "%", "%.0f%s", 0, 100, -135, 60},
+    {"RPM", "", "%.0f%s", 0, 6000, -135, 60},
+    {"Duty Cycle", "%", "%.0f%s", 0, 100, -135, 60},
+    {"Cont. Temp.", " C", "%.0f%s", 20, 80, -135, 60},
+    {"Motor", "V", "%.0f%s", 0, 120, 150, 30},
+    {"Motor", "A", "%.0f%s", 0, 600, 150, 30},
+    {"Motor Limit", "A", "%.0f%s", 0, 1000, 150, 30},
+    {"Battery", "V", "%.0f%s", 105, 130, 150, 30},
+    {"km", " km/h", "%.0f%s", 0, 140, -135, -45},
+    {"Battery", "A", "%.0f%s", 0, 300, 150, 30},
+    {"Battery", "kW", "%.1f%s", 0, 40, 150, 30},
+    {"w.hrs/km", "", "%.0f%s", 0, 400, 150, 30},
+    {"w.hrs/km", "", "%.0f%s", 0, 400, 150, 30},
+};
+const GaugeDef listedFahrenheit = {"Cont. Temp.", " F", "%.0f%s", 70, 180, -135, 60};
+const GaugeDef listedMiles = {"miles", " mph", "%.0f%s", 0, 140, -135, -45};
+const GaugeDef listedPerMile = {"w.hrs/mile", "", "%.0f%s", 0, 400, 150, 30};
+
+void expectSame(const GaugeDef& got, const GaugeDef& want) {
+    EXPECT_STREQ(got.label, want.label);
+    EXPECT_STREQ(got.unit, want.unit);
+    EXPECT_STREQ(got.valueFormat, want.valueFormat);
+    EXPECT_EQ(got.minValue, want.minValue);
+    EXPECT_EQ(got.maxValue, want.maxValue);
+    EXPECT_EQ(got.startAngle, want.startAngle);
+    EXPECT_EQ(got.endAngle, want.endAngle);
+}
+
+void expectTable(const GaugeDef (&want)[gaugeDefCount]) {
+    for (int kind = 0; kind < gaugeDefCount; ++kind) {
+        SCOPED_TRACE("kind " + std::to_string(kind));
+        expectSame(gaugeDefs[kind], want[kind]);
+    }
+}
+
 TEST(CellViewport, RowsAndColumnsForEveryWindowSize) {
     struct Case {
         int width, height, columns, w, h;
@@ -110,7 +148,14 @@ TEST(GaugeKindTable, OffersEveryKindButTheSecondNeedle) {
     }
 }
 
-TEST_F(GaugeSettings, RangesComeFromTheSettingsInEitherUnit) {
+// Every row after the settings apply: the listed definition, with the other unit's where it is
+// chosen, and the range of the settings wherever the settings have one.
+TEST_F(GaugeSettings, EveryRowIsTheListedDefinitionWithTheUnitsAndRangesOfTheSettings) {
+    expectTable(listed); // before any settings apply
+    expectSame(fahrenheitTempDef, listedFahrenheit);
+    expectSame(milesSpeedDef, listedMiles);
+    expectSame(perMileDef, listedPerMile);
+
     const struct {
         GaugeKind kind;
         int32_t Settings::*min;
@@ -127,37 +172,32 @@ TEST_F(GaugeSettings, RangesComeFromTheSettingsInEitherUnit) {
         {WhPerDistance, &Settings::whPerDistanceMin, &Settings::whPerDistanceMax, 10, 250},
         {WhPerDistanceNow, &Settings::whPerDistanceMin, &Settings::whPerDistanceMax, 10, 250},
     };
-    for (int32_t distanceUnit : {0, 1}) {
+    const int32_t units[][2] = {{0, 0}, {1, 0}, {0, 1}, {2, 2}}; // only 1 chooses the other unit
+    for (const auto& unit : units) {
         std::memcpy(gaugeDefs, saved, sizeof saved);
-        settings.distanceUnit = distanceUnit;
+        settings.temperatureUnit = unit[0];
+        settings.distanceUnit = unit[1];
         for (const auto& r : ranges) {
             settings.*r.min = r.lo;
             settings.*r.max = r.hi;
         }
         applyGaugeSettings();
-        SCOPED_TRACE("distanceUnit " + std::to_string(distanceUnit));
+        GaugeDef want[gaugeDefCount];
+        std::memcpy(want, listed, sizeof want);
+        if (unit[0] == 1) {
+            want[ControllerTemp] = listedFahrenheit;
+        }
+        if (unit[1] == 1) {
+            want[Speed] = listedMiles;
+            want[WhPerDistance] = want[WhPerDistanceNow] = listedPerMile;
+        }
         for (const auto& r : ranges) {
-            EXPECT_EQ(gaugeDefs[r.kind].minValue, static_cast<float>(r.lo)) << r.kind;
-            EXPECT_EQ(gaugeDefs[r.kind].maxValue, static_cast<float>(r.hi)) << r.kind;
+            want[r.kind].minValue = static_cast<float>(r.lo);
+            want[r.kind].maxValue = static_cast<float>(r.hi);
         }
-        for (int kind : {WhPerDistance, WhPerDistanceNow}) {
-            EXPECT_STREQ(gaugeDefs[kind].label, distanceUnit ? "w.hrs/mile" : "w.hrs/km");
-        }
-        EXPECT_STREQ(gaugeDefs[Speed].label, distanceUnit ? "miles" : "km");
-        EXPECT_STREQ(gaugeDefs[Speed].unit, distanceUnit ? " mph" : " km/h");
+        SCOPED_TRACE("units " + std::to_string(unit[0]) + " " + std::to_string(unit[1]));
+        expectTable(want);
     }
-}
-
-TEST_F(GaugeSettings, FahrenheitKeepsItsOwnRangeAndTheRestIsUntouched) {
-    settings.temperatureUnit = 1;
-    applyGaugeSettings();
-    EXPECT_STREQ(gaugeDefs[ControllerTemp].unit, " F");
-    EXPECT_EQ(gaugeDefs[ControllerTemp].minValue, 70.0f);
-    EXPECT_EQ(gaugeDefs[ControllerTemp].maxValue, 180.0f);
-    for (int kind : {Throttle, Rpm, DutyCycle}) {
-        EXPECT_EQ(std::memcmp(&gaugeDefs[kind], &saved[kind], sizeof(GaugeDef)), 0);
-    }
-    EXPECT_STREQ(gaugeDefs[BatteryPower].valueFormat, "%.1f%s");
 }
 
 TEST_F(GaugeSettings, ApplyingTwiceGivesTheSameTable) {
