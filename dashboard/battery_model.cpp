@@ -41,7 +41,6 @@ PlotPoint dotCentres[sampleRingSize];
 float dotVertices[sampleRingSize][std::size(dotFan)][2];
 
 constexpr float plotSize = 800.0f;
-constexpr int maxTicks = 64;
 
 struct Axis {
     TickScale scale;
@@ -126,12 +125,6 @@ void drawAxes(const Axis& amps, const Axis& volts) {
     }
 }
 
-// Samples in the ring: all of it once it has been filled.
-int sampleCount() {
-    return static_cast<int>(
-        std::min(tripTotals.sampleIndex, static_cast<uint32_t>(sampleRingSize)));
-}
-
 Axis ampsAxis() {
     return Axis{niceScale(settings.batteryAmpsMin, settings.batteryAmpsMax)};
 }
@@ -139,6 +132,11 @@ Axis voltsAxis() {
     return Axis{niceScale(settings.batteryVoltsMin, settings.batteryVoltsMax)};
 }
 } // namespace
+
+int batterySampleCount() {
+    return static_cast<int>(
+        std::min(tripTotals.sampleIndex, static_cast<uint32_t>(sampleRingSize)));
+}
 
 void drawBatteryModelFace() {
     glPushMatrix();
@@ -150,7 +148,7 @@ void drawBatteryModelFace() {
 int batteryDotCentres(PlotPoint* centres) {
     const Axis amps = ampsAxis();
     const Axis volts = voltsAxis();
-    const int n = sampleCount();
+    const int n = batterySampleCount();
     for (int i = 0; i < n; ++i) {
         centres[i] = {amps.toPlot(tripTotals.currentSamples[i]) + 100.0f,
                       volts.toPlot(tripTotals.voltageSamples[i]) + 100.0f};
@@ -170,7 +168,7 @@ void drawBatteryLine() {
     const Axis amps = ampsAxis();
     const Axis volts = voltsAxis();
     const BatteryFit fit =
-        fitBatteryLine(tripTotals.currentSamples, tripTotals.voltageSamples, sampleCount());
+        fitBatteryLine(tripTotals.currentSamples, tripTotals.voltageSamples, batterySampleCount());
     if (!fit.valid) {
         // Kept faces are not drawn again each frame: the width a fitted line set in an earlier
         // frame would otherwise still hold.

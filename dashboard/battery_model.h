@@ -23,4 +23,6 @@ struct PlotPoint {
     float y;
 };
 int batteryDotCentres(PlotPoint* centres);
+// Samples in the ring: all of it once it has been filled.
+int batterySampleCount();
 void drawBatteryLine();

@@ -16,7 +16,6 @@ namespace {
 GLUquadric* dialQuadric = nullptr;
 
 constexpr float degToRad = 0.0174532793f; // 3.14159 / 180, as the tick numbers always sat
-constexpr int maxTicks = 64;              // niceScale never gives more than eleven
 
 // The live part, around the dial's centre: needles of this radius, the caption and value lines
 // centred on these heights.

@@ -19,6 +19,7 @@ TickScale niceScale(float lo, float hi);
 // The tick values of a scale: tickStart + k x tickStep while that sum (in double) stays within
 // tickEnd, each rounded to float. Writes at most capacity values and returns their count.
 int tickValues(const TickScale& scale, float* values, int capacity);
+inline constexpr int maxTicks = 64; // room enough: niceScale never gives more than eleven
 
 // GLU angle (0 along +y, clockwise, in 0..360) of the mathematical angle a (0 along +x,
 // counter-clockwise).

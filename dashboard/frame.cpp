@@ -39,7 +39,7 @@ struct CellDrawnFrom {
     int32_t kind; // the slot's kind; -1 for the status panel
     DialReading dial;
     StatusReading status;
-    uint32_t samples;
+    int samples;
     double currentSamples[sampleRingSize];
     double voltageSamples[sampleRingSize];
 };
@@ -72,8 +72,7 @@ bool noteCellReading(CellDrawnFrom& from, int32_t kind) {
         from.status = reading;
     } else if (kind == BatteryModel) {
         const std::size_t bytes = sizeof tripTotals.currentSamples;
-        const uint32_t samples = tripTotals.sampleIndex < sampleRingSize ? tripTotals.sampleIndex
-                                                                         : uint32_t{sampleRingSize};
+        const int samples = batterySampleCount();
         changed = changed || from.samples != samples ||
                   std::memcmp(from.currentSamples, tripTotals.currentSamples, bytes) != 0 ||
                   std::memcmp(from.voltageSamples, tripTotals.voltageSamples, bytes) != 0;
