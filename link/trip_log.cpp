@@ -16,7 +16,7 @@
 std::FILE* tripLog = nullptr;
 
 namespace {
-uint32_t linkStartTick = 0;
+uint32_t linkStartTick; // set by openTripLog before any row is written
 
 // Kinds 0..12 in order; the unit words follow the settings in effect when the log opens.
 void writeHeader(std::FILE* file) {
