@@ -190,8 +190,3 @@ void drawBatteryLine() {
     printText(smallFont, false, 400.0f, 800.0f, "Rint = %0.3f ohms", -fit.slope);
     glPopMatrix();
 }
-
-void drawBatteryModel() {
-    drawBatteryModelFace();
-    drawBatteryModelLive();
-}

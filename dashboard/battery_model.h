@@ -3,14 +3,11 @@
 // resistance.
 #pragma once
 
-// Draws the plot into the current cell (0..1000 square): axes with numbered ticks, one dot per
-// sample, and when a line can be fitted the line and its Voc and Rint figures. Leaves the matrix
-// stack unchanged, the colour white and the line width at 3 after a fitted line, else at 1.
-void drawBatteryModel();
-
-// The two halves of drawBatteryModel: the axes, which depend only on the scale settings, and
-// the dots, line and figures, which do not depend on the colour or line width they find (the
-// live half leaves both as drawBatteryModel does).
+// The plot in the current cell (0..1000 square), in two halves so that the frame can keep the
+// first: the axes with numbered ticks, which depend only on the scale settings; then one dot per
+// sample and, when a line can be fitted, the line and its Voc and Rint figures, drawn the same
+// whatever colour or line width they find. Each leaves the matrix stack unchanged; the live half
+// leaves the colour white and the line width at 3 after a fitted line, else at 1.
 void drawBatteryModelFace();
 void drawBatteryModelLive();
 

@@ -214,6 +214,10 @@ TEST_F(FrameTest, DebugOverlayShowsTheLatestLineAndTheFrameRate) {
 // line width is that of its fitted line, or 1 when it fitted none.
 TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFoundAndTheirLastColour) {
     frame([] {}, [] { fillBatterySamples(5); });
+    const auto wholeBatteryModel = [] {
+        drawBatteryModelFace();
+        drawBatteryModelLive();
+    };
     const struct {
         const char* what;
         void (*set)();
@@ -228,12 +232,12 @@ TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFoundAndTheirLastColour) {
          0},
         {"battery model with a line",
          [] { tripTotals.sampleIndex = 5; },
-         drawBatteryModel,
+         wholeBatteryModel,
          {1, 1, 1},
          3},
         {"battery model without",
          [] { tripTotals.sampleIndex = 1; },
-         drawBatteryModel,
+         wholeBatteryModel,
          {1, 1, 1},
          1},
         {"throttle above",
