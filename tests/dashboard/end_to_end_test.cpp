@@ -26,11 +26,6 @@ namespace {
 constexpr int windowWidth = 800;
 constexpr int windowHeight = 600;
 
-bool fileExists(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
-
 std::string findWindow() {
     std::string id;
     waitFor(

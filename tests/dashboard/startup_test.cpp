@@ -12,11 +12,6 @@
 #include "support/process.h"
 
 namespace {
-bool fileExists(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
-
 // A fontconfig set-up holding only the font files copied into folder/fonts.
 std::string writeFontConfig(const std::string& folder) {
     runCommand("mkdir -p '" + folder + "/fonts' '" + folder + "/cache'");

@@ -20,18 +20,6 @@
 #include "support/simulator.h"
 
 namespace {
-std::string joinLines(const std::vector<std::string>& lines, std::size_t count) {
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        text += lines[i] + "\n";
-    }
-    return text;
-}
-
-std::size_t countLines(const std::string& text) {
-    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
 class LinkSession : public ::testing::Test {
   protected:
     void SetUp() override { resetLinkState(); }
@@ -91,7 +79,7 @@ TEST_F(LinkSession, StartAndStopSendTheirBytesAndEveryLineIsLoggedInOrder) {
     const std::size_t count = countLines(logged);
     ASSERT_GE(count, 15u);
     ASSERT_LE(count, sent.size());
-    EXPECT_EQ(logged, joinLines(sent, count));
+    EXPECT_EQ(logged, joinLines(sent, 0, count));
     stopSimulator(sim);
 }
 

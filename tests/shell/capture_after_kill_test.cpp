@@ -17,10 +17,6 @@
 namespace {
 using namespace std::chrono_literals;
 
-std::size_t countLines(const std::string& text) {
-    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
 TEST(CaptureAfterKill, TheLogHoldsEveryLineParsedBeforeTheKill) {
     SimulatorRun sim = startSimulator({"--rate", "20", "--start-at", "2", "--raw-bytes", "7"});
     ASSERT_FALSE(HasFailure());

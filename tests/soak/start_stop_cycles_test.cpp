@@ -36,10 +36,6 @@ int openDescriptors() {
     return count - 3; // ".", ".." and the folder's own descriptor
 }
 
-std::size_t countLines(const std::string& text) {
-    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
 TEST(StartStopCycles, EachStartLogsExactlyItsLinesAndNoDescriptorIsLeftOpen) {
     const int cycles = cycleCount();
     resetLinkState();

@@ -197,6 +197,11 @@ std::string readFile(const std::string& path) {
     return content.str();
 }
 
+bool fileExists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
 namespace {
 // Removes a folder the test made, with whatever it holds. Links are removed, never followed, and
 // a folder a test made unreadable is opened up first so that it can be emptied.

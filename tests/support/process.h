@@ -52,6 +52,7 @@ std::string runCommand(const std::string& commandLine, int* exitCode = nullptr);
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
 
 // A fresh empty folder under $TMPDIR (or /tmp). It belongs to the test that made it, or to the
 // test suite when made outside a test, and goes with everything in it when that test or suite

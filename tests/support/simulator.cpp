@@ -150,3 +150,15 @@ bool isRunOfSentLines(const std::string& logged, const std::vector<std::string>&
     }
     return false;
 }
+
+std::string joinLines(const std::vector<std::string>& lines, std::size_t from, std::size_t to) {
+    std::string text;
+    for (std::size_t i = from; i < to && i < lines.size(); ++i) {
+        text += lines[i] + "\n";
+    }
+    return text;
+}
+
+std::size_t countLines(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}

@@ -56,6 +56,11 @@ bool isCaptureLogNameBetween(const std::string& name, long from, long to);
 // How many lines equal to text the simulator has written to standard error.
 int countSimulatorSaid(const SimulatorRun& run, const std::string& text);
 
+// Lines from..to-1 of lines (as many as there are), each ended by a line feed, as a capture log
+// holds them; and the line feeds in a text.
+std::string joinLines(const std::vector<std::string>& lines, std::size_t from, std::size_t to);
+std::size_t countLines(const std::string& text);
+
 // True when logged (lines ended by line feeds) is a run of consecutive lines of sent, in order,
 // starting at index `from` or later: a capture log of one start holds such a run.
 bool isRunOfSentLines(const std::string& logged, const std::vector<std::string>& sent,
