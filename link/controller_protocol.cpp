@@ -14,7 +14,7 @@
 #include "shell/settings.h"
 
 char lineBuffer[1024];
-int32_t lineFill = 0;
+int32_t lineFill; // emptied by every start
 
 namespace {
 constexpr uint32_t quietMs = 500;
@@ -133,6 +133,5 @@ void readReplyLines() {
         std::memmove(lineBuffer, lineBuffer + feed + 1, static_cast<size_t>(rest));
         scan = 0;
         end = rest;
-        lineFill = 0;
     }
 }
