@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdarg>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "link/capture_log.h"
@@ -21,6 +23,37 @@
 #include "shell/settings.h"
 #include "support/link_state.h"
 #include "support/simulator.h"
+
+// What no terminal does on its own: refuse exclusive mode, or its settings to be read. The link's
+// tests wrap both; each refusal fails with EIO.
+namespace {
+unsigned long refusedRequest = 0; // the ioctl request refused; 0 for none
+bool settingsUnreadable = false;
+} // namespace
+
+extern "C" {
+int __real_ioctl(int fd, unsigned long request, ...);
+int __wrap_ioctl(int fd, unsigned long request, ...) {
+    va_list rest;
+    va_start(rest, request);
+    void* argument = va_arg(rest, void*); // unused for requests that take none
+    va_end(rest);
+    if (request == refusedRequest) {
+        errno = EIO;
+        return -1;
+    }
+    return __real_ioctl(fd, request, argument);
+}
+
+int __real_tcgetattr(int fd, termios* line);
+int __wrap_tcgetattr(int fd, termios* line) {
+    if (settingsUnreadable) {
+        errno = EIO;
+        return -1;
+    }
+    return __real_tcgetattr(fd, line);
+}
+}
 
 namespace {
 class WireFaults : public ::testing::Test {
@@ -292,10 +325,24 @@ int refusedSettings(int, int, const termios*) {
     return -1;
 }
 
+// Opens the port with a step of its set-up refused and reports the failure as a start does.
+// True when the open failed and left the device open for the report; held tells whether the
+// device was exclusive meanwhile.
+bool refusedOpen(const TerminalPair& pair, bool& held) {
+    const bool opened = openPort(pair.slavePath.c_str(), "/dev/null");
+    const int error = errno;
+    const bool leftOpen = !opened && !isPortClosed();
+    held = refusedToOthers(pair);
+    errno = error;
+    reportOpenFailure(pair.slavePath.c_str());
+    return leftOpen;
+}
+
 TEST_F(WireFaults, EveryWayOurDescriptorGoesGivesTheDeviceBackForTheNextOpen) {
     struct Case {
         std::string how;
-        bool (*close)(const TerminalPair& pair); // true when the port was exclusive while open
+        // True when the port was open as the case expects: exclusive, unless that was refused.
+        bool (*close)(const TerminalPair& pair);
         std::vector<std::string> boxes;
     };
     const Case cases[] = {
@@ -318,13 +365,29 @@ TEST_F(WireFaults, EveryWayOurDescriptorGoesGivesTheDeviceBackForTheNextOpen) {
         {"line settings refused half way through the open",
          [](const TerminalPair& pair) {
              setPortSettingsFunction(refusedSettings);
-             const bool opened = openPort(pair.slavePath.c_str(), "/dev/null");
-             const int error = errno;
+             bool held = false;
+             const bool failed = refusedOpen(pair, held);
              setPortSettingsFunction(nullptr);
-             const bool held = !opened && !isPortClosed() && refusedToOthers(pair);
-             errno = error;
-             reportOpenFailure(pair.slavePath.c_str());
-             return held;
+             return failed && held;
+         },
+         {"Input/output error"}},
+        {"line settings that cannot be read",
+         [](const TerminalPair& pair) {
+             settingsUnreadable = true;
+             bool held = false;
+             const bool failed = refusedOpen(pair, held);
+             settingsUnreadable = false;
+             return failed && held;
+         },
+         {"Input/output error"}},
+        // Never exclusive, so the case holds when the open failed and the device stayed free.
+        {"exclusive mode refused",
+         [](const TerminalPair& pair) {
+             refusedRequest = TIOCEXCL;
+             bool held = true;
+             const bool failed = refusedOpen(pair, held);
+             refusedRequest = 0;
+             return failed && !held;
          },
          {"Input/output error"}},
         {"the end of the program with the link running",
@@ -348,7 +411,7 @@ TEST_F(WireFaults, EveryWayOurDescriptorGoesGivesTheDeviceBackForTheNextOpen) {
             TerminalPair pair = openTerminalPair();
             errorBoxes.clear();
             if (!c.close(pair)) {
-                found += c.how + ": the port was not exclusive while open\n";
+                found += c.how + ": the port was not open as expected\n";
             }
             if (errorBoxes != c.boxes) {
                 found += c.how + ": boxes";
