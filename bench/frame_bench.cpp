@@ -158,7 +158,12 @@ template <typename Draw> void partCase(benchmark::State& state, Draw kept, Draw 
 
 void BM_Dial(benchmark::State& state) {
     partCase<void (*)()>(
-        state, [] { drawDial(Rpm); }, [] { drawPlainDial(Rpm); });
+        state,
+        [] {
+            drawDialFace(Rpm);
+            drawDialLive(Rpm);
+        },
+        [] { drawPlainDial(Rpm); });
 }
 void BM_StatusPanel(benchmark::State& state) {
     partCase(state, drawStatusPanel, drawPlainStatusPanel);

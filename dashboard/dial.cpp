@@ -141,8 +141,3 @@ VerticalSpan dialLiveSpan(int32_t kind) {
     }
     return {500.0f + low, 500.0f + high};
 }
-
-void drawDial(int32_t kind) {
-    drawDialFace(kind);
-    drawDialLive(kind);
-}

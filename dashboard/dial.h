@@ -32,14 +32,11 @@ float sweepDegrees(float startAngle, float endAngle);
 // into minValue..maxValue. A scale with minValue == maxValue puts every value at startAngle.
 float valueAngle(const GaugeDef& def, float sweep, float v);
 
-// Draws the dial of kind 0..12 into the current cell (0..1000 square, identity modelview):
-// ring, hub, numbered ticks, the needle(s) while the link runs, caption and value line.
-// Leaves the matrix stack as found. Needs the dashboard's fonts.
-void drawDial(int32_t kind);
-
-// The two halves of drawDial, each under the same conditions. The face (ring, hub, numbered
-// ticks) depends only on the dial's definition; the live part (needles, caption, value line)
-// on the latest values too, and does not depend on the colour it finds. The ring and hub are
+// The dial of kind 0..12 in the current cell (0..1000 square, identity modelview), in two halves
+// so that the frame can keep the first. The face (ring, hub, numbered ticks) depends only on the
+// dial's definition; the live part (the needle(s) while the link runs, caption and value line)
+// on the latest values too, and does not depend on the colour it finds. Each leaves the matrix
+// stack as found and needs the dashboard's fonts. The ring and hub are
 // disks of diskLoops loops: only their outermost and innermost circles are edges in the picture
 // (the loops between share their vertices), so one loop covers the same pixels as any number.
 void drawDialFace(int32_t kind, int diskLoops = 1);

@@ -242,10 +242,20 @@ TEST_F(FrameTest, CellDrawingsLeaveTheMatrixStackAsFoundAndTheirLastColour) {
          1},
         {"throttle above",
          [] { telemetry.rawChannels[0] = 300; },
-         [] { drawDial(Throttle); },
+         [] {
+             drawDialFace(Throttle);
+             drawDialLive(Throttle);
+         },
          {1, 0, 0},
          0},
-        {"W.h dial", [] { linkRunning = true; }, [] { drawDial(WhPerDistance); }, {1, 1, 1}, 0},
+        {"W.h dial",
+         [] { linkRunning = true; },
+         [] {
+             drawDialFace(WhPerDistance);
+             drawDialLive(WhPerDistance);
+         },
+         {1, 1, 1},
+         0},
     };
     linkRunning = true;
     for (const auto& d : drawings) {

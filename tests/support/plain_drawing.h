@@ -18,7 +18,7 @@ class TextMeasuredByDrawing {
 // As drawDashboard, but keeps nothing and leaves dashboardChangedSinceDrawn alone.
 void drawPlainFrame();
 
-// As drawDial, the battery plot's two halves in turn, and drawStatusPanel.
+// As the two halves of the dial and of the battery plot drawn in turn, and drawStatusPanel.
 void drawPlainDial(int32_t kind);
 void drawPlainBatteryModel();
 void drawPlainStatusPanel();
