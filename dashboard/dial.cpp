@@ -37,13 +37,7 @@ void drawTicks(const GaugeDef& def, float sweep) {
     float ticks[maxTicks];
     const int count = tickValues(niceScale(def.minValue, def.maxValue), ticks, maxTicks);
     for (int k = 0; k < count; ++k) {
-        float s = ticks[k];
-        if (s < def.minValue) {
-            s = def.minValue;
-        }
-        if (s > def.maxValue) {
-            s = def.maxValue;
-        }
+        const float s = std::min(std::max(ticks[k], def.minValue), def.maxValue);
         const float a = valueAngle(def, sweep, s);
         glColor3f(1.0f, 1.0f, 1.0f);
         glPushMatrix();
