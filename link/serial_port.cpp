@@ -24,7 +24,6 @@ int portHandle = -1;
 
 namespace {
 PortWriteFunction portWrite = ::write;
-PortSettingsFunction portSettings = ::tcsetattr;
 
 // Exclusive mode is a flag of the device, not of our descriptor: on a pseudo-terminal it outlives
 // the close, and a user's next open of the device would fail until it is cleared. Set only when
@@ -71,16 +70,12 @@ bool configureLine(int fd) {
     line.c_cc[VMIN] = 1;
     line.c_cc[VTIME] = 0;
     cfsetspeed(&line, B9600); // fails only for a value that is no speed constant
-    return portSettings(fd, TCSANOW, &line) == 0;
+    return tcsetattr(fd, TCSANOW, &line) == 0;
 }
 } // namespace
 
 void setPortWriteFunction(PortWriteFunction write) {
     portWrite = write != nullptr ? write : ::write;
-}
-
-void setPortSettingsFunction(PortSettingsFunction apply) {
-    portSettings = apply != nullptr ? apply : ::tcsetattr;
 }
 
 bool openDevice(const char* portName) {

@@ -4,7 +4,6 @@
 #pragma once
 #include <cstddef>
 #include <sys/types.h>
-#include <termios.h>
 
 extern int portHandle; // file descriptor of the open port, -1 when none
 
@@ -44,10 +43,7 @@ void portErrorText(int code, char* text, std::size_t size);
 // name the user could join.
 void openFailureText(int code, const char* portName, char* text, std::size_t size);
 
-// The one seam for faults a real port cannot produce on demand (a write that stalls half way,
-// line settings the driver refuses): tests may replace the write call and the call that applies
-// the line settings; nullptr restores the system's.
+// The seam for a fault a real port cannot produce on demand, a write that stalls half way: tests
+// may replace the write call; nullptr restores the system's.
 using PortWriteFunction = ssize_t (*)(int fd, const void* bytes, std::size_t count);
 void setPortWriteFunction(PortWriteFunction write);
-using PortSettingsFunction = int (*)(int fd, int when, const termios* line);
-void setPortSettingsFunction(PortSettingsFunction apply);

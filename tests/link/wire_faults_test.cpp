@@ -24,11 +24,19 @@
 #include "support/link_state.h"
 #include "support/simulator.h"
 
-// What no terminal does on its own: refuse exclusive mode, or its settings to be read. The link's
-// tests wrap both; each refusal fails with EIO.
+// What no terminal does on demand: refuse exclusive mode, or its line settings to be read or
+// applied. The link's tests wrap the three calls; the step refused fails with EIO.
 namespace {
-unsigned long refusedRequest = 0; // the ioctl request refused; 0 for none
-bool settingsUnreadable = false;
+enum class Refused { nothing, exclusiveMode, settingsRead, settingsApplied };
+Refused refused = Refused::nothing;
+
+bool refuse(Refused step) {
+    if (refused != step) {
+        return false;
+    }
+    errno = EIO;
+    return true;
+}
 } // namespace
 
 extern "C" {
@@ -38,20 +46,19 @@ int __wrap_ioctl(int fd, unsigned long request, ...) {
     va_start(rest, request);
     void* argument = va_arg(rest, void*); // unused for requests that take none
     va_end(rest);
-    if (request == refusedRequest) {
-        errno = EIO;
-        return -1;
-    }
-    return __real_ioctl(fd, request, argument);
+    return request == TIOCEXCL && refuse(Refused::exclusiveMode)
+               ? -1
+               : __real_ioctl(fd, request, argument);
 }
 
 int __real_tcgetattr(int fd, termios* line);
 int __wrap_tcgetattr(int fd, termios* line) {
-    if (settingsUnreadable) {
-        errno = EIO;
-        return -1;
-    }
-    return __real_tcgetattr(fd, line);
+    return refuse(Refused::settingsRead) ? -1 : __real_tcgetattr(fd, line);
+}
+
+int __real_tcsetattr(int fd, int when, const termios* line);
+int __wrap_tcsetattr(int fd, int when, const termios* line) {
+    return refuse(Refused::settingsApplied) ? -1 : __real_tcsetattr(fd, when, line);
 }
 }
 
@@ -320,22 +327,19 @@ ssize_t failingWrite(int, const void*, std::size_t) {
     return -1;
 }
 
-int refusedSettings(int, int, const termios*) {
-    errno = EIO;
-    return -1;
-}
-
 // Opens the port with a step of its set-up refused and reports the failure as a start does.
-// True when the open failed and left the device open for the report; held tells whether the
-// device was exclusive meanwhile.
-bool refusedOpen(const TerminalPair& pair, bool& held) {
+// True when the open failed, left the device open for the report, and held it exclusively
+// meanwhile unless exclusive mode was the step refused.
+template <Refused step> bool refusedOpen(const TerminalPair& pair) {
+    refused = step;
     const bool opened = openPort(pair.slavePath.c_str(), "/dev/null");
     const int error = errno;
+    refused = Refused::nothing;
     const bool leftOpen = !opened && !isPortClosed();
-    held = refusedToOthers(pair);
+    const bool held = refusedToOthers(pair);
     errno = error;
     reportOpenFailure(pair.slavePath.c_str());
-    return leftOpen;
+    return leftOpen && held == (step != Refused::exclusiveMode);
 }
 
 TEST_F(WireFaults, EveryWayOurDescriptorGoesGivesTheDeviceBackForTheNextOpen) {
@@ -362,34 +366,9 @@ TEST_F(WireFaults, EveryWayOurDescriptorGoesGivesTheDeviceBackForTheNextOpen) {
              return held;
          },
          {"Input/output error", "Did not write all data"}},
-        {"line settings refused half way through the open",
-         [](const TerminalPair& pair) {
-             setPortSettingsFunction(refusedSettings);
-             bool held = false;
-             const bool failed = refusedOpen(pair, held);
-             setPortSettingsFunction(nullptr);
-             return failed && held;
-         },
-         {"Input/output error"}},
-        {"line settings that cannot be read",
-         [](const TerminalPair& pair) {
-             settingsUnreadable = true;
-             bool held = false;
-             const bool failed = refusedOpen(pair, held);
-             settingsUnreadable = false;
-             return failed && held;
-         },
-         {"Input/output error"}},
-        // Never exclusive, so the case holds when the open failed and the device stayed free.
-        {"exclusive mode refused",
-         [](const TerminalPair& pair) {
-             refusedRequest = TIOCEXCL;
-             bool held = true;
-             const bool failed = refusedOpen(pair, held);
-             refusedRequest = 0;
-             return failed && !held;
-         },
-         {"Input/output error"}},
+        {"exclusive mode refused", refusedOpen<Refused::exclusiveMode>, {"Input/output error"}},
+        {"line settings unreadable", refusedOpen<Refused::settingsRead>, {"Input/output error"}},
+        {"line settings refused", refusedOpen<Refused::settingsApplied>, {"Input/output error"}},
         {"the end of the program with the link running",
          [](const TerminalPair& pair) {
              const pid_t program = fork();
