@@ -36,9 +36,9 @@ float valueAngle(const GaugeDef& def, float sweep, float v);
 // so that the frame can keep the first. The face (ring, hub, numbered ticks) depends only on the
 // dial's definition; the live part (the needle(s) while the link runs, caption and value line)
 // on the latest values too, and does not depend on the colour it finds. Each leaves the matrix
-// stack as found and needs the dashboard's fonts. The ring and hub are
-// disks of diskLoops loops: only their outermost and innermost circles are edges in the picture
-// (the loops between share their vertices), so one loop covers the same pixels as any number.
+// stack as found and needs the dashboard's fonts. The ring and hub are disks of diskLoops loops:
+// only their outermost and innermost circles are edges in the picture (the loops between share
+// their vertices), so one loop covers the same pixels as any number.
 void drawDialFace(int32_t kind, int diskLoops = 1);
 void drawDialLive(int32_t kind);
 
