@@ -152,8 +152,8 @@ TEST(GaugeKindTable, OffersEveryKindButTheSecondNeedle) {
 // chosen, and the range of the settings wherever the settings have one.
 TEST_F(GaugeSettings, EveryRowIsTheListedDefinitionWithTheUnitsAndRangesOfTheSettings) {
     expectTable(listed); // before any settings apply
-    expectSame(milesSpeedDef,
-               listedMiles); // whole: the rows they replace take the settings' ranges
+    // Whole here: the rows they replace take the settings' ranges.
+    expectSame(milesSpeedDef, listedMiles);
     expectSame(perMileDef, listedPerMile);
 
     const struct {
