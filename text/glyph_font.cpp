@@ -263,6 +263,11 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
         ink.below = std::max(ink.below, g.rows - g.top);
     }
     const TextureSize textureSize = packFont(glyphs.data());
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    if (textureSize.width == 0 || textureSize.width > largest || textureSize.height > largest) {
+        throw std::runtime_error("the font's glyphs do not fit in one texture");
+    }
 
     // Without lists of our own, the glyphs would be recorded over lists 1 to 127 of others.
     const GLuint base = glGenLists(glyphCount);
