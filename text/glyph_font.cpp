@@ -86,9 +86,8 @@ struct RenderedGlyph {
 // the very texels it would from a texture of its own, and no neighbour bleeds in.
 constexpr int ringTexels = 1;
 
-uint8_t paddedCoverage(const RenderedGlyph& g, int r, int c) {
-    const int texW = int(nextPowerOfTwo(uint32_t(g.size.width)));
-    const int texH = int(nextPowerOfTwo(uint32_t(g.size.rows)));
+// Coverage at row r and column c of the glyph's own texture of texW x texH texels, repeating.
+uint8_t paddedCoverage(const RenderedGlyph& g, int texW, int texH, int r, int c) {
     r = (r + texH) % texH;
     c = (c + texW) % texW;
     if (r >= g.size.rows || c >= g.size.width) {
@@ -155,9 +154,11 @@ void fillTexels(const RenderedGlyph* glyphs, TextureSize size, std::vector<uint8
     texels.assign(std::size_t(size.width) * size.height * 2, 0);
     for (int code = 0; code < glyphCount; ++code) {
         const RenderedGlyph& g = glyphs[code];
+        const int texW = int(nextPowerOfTwo(uint32_t(g.size.width)));
+        const int texH = int(nextPowerOfTwo(uint32_t(g.size.rows)));
         for (int r = -ringTexels; r < g.size.rows + ringTexels; ++r) {
             for (int c = -ringTexels; c < g.size.width + ringTexels; ++c) {
-                const uint8_t v = paddedCoverage(g, r, c);
+                const uint8_t v = paddedCoverage(g, texW, texH, r, c);
                 const std::size_t at = (std::size_t(g.atY + r) * size.width + g.atX + c) * 2;
                 texels[at] = v;
                 texels[at + 1] = v;
