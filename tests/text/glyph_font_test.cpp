@@ -66,6 +66,17 @@ float rasterMove(const GlyphFont& font, int code) {
     return end[0] - start[0];
 }
 
+// How far a code's list moves the pen: the translation it leaves on the modelview.
+float penMove(const GlyphFont& font, int code) {
+    glPushMatrix();
+    glLoadIdentity();
+    glCallList(font.listBase + code);
+    GLfloat modelview[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glPopMatrix();
+    return modelview[12];
+}
+
 TEST_F(GlyphFontTest, EveryCodeHasItsListAndAdvance) {
     for (const FontCase& fc : dashboardFonts) {
         SCOPED_TRACE(fc.pattern);
@@ -79,6 +90,7 @@ TEST_F(GlyphFontTest, EveryCodeHasItsListAndAdvance) {
         for (int code = 0; code < glyphCount; ++code) {
             EXPECT_TRUE(glIsList(font.listBase + code)) << code;
             EXPECT_EQ(rasterMove(font, code), float(glyphs[code].advance())) << code;
+            EXPECT_EQ(penMove(font, code), float(glyphs[code].advance())) << code;
         }
         EXPECT_EQ(font.inkAbove, inkAbove(glyphs));
         EXPECT_EQ(font.inkBelow, inkBelow(glyphs));
