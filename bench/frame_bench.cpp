@@ -14,6 +14,7 @@
 #include "dashboard/battery_model.h"
 #include "dashboard/dial.h"
 #include "dashboard/frame.h"
+#include "dashboard/kept_faces.h"
 #include "dashboard/scenes.h"
 #include "dashboard/status_panel.h"
 #include "gl_bench_context.h"
@@ -141,6 +142,19 @@ void BM_FrameOverLast3x4Battery600(benchmark::State& state) {
     }
 }
 
+// Putting the kept faces of a whole 1024 x 768 frame back, as every whole frame starts.
+void BM_RestoreFaces(benchmark::State& state) {
+    FrameWindow window(1024, 768, configureBattery3x4, state);
+    if (window.ok) {
+        drawDashboard();
+        timeFrames(state, [] {
+            if (!restoreFaces()) {
+                drawDashboard();
+            }
+        });
+    }
+}
+
 // One part alone in the first cell of a 3x4 layout at 1024 x 768, as the frame draws it, or as
 // the plain frame does.
 template <typename Draw> void partCase(benchmark::State& state, Draw kept, Draw plain) {
@@ -200,6 +214,7 @@ BENCHMARK(BM_FrameOverLast3x4Battery600)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RestoreFaces)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Dial)->Apply(plainOrKept);
 BENCHMARK(BM_StatusPanel)->Apply(plainOrKept);
 BENCHMARK(BM_BatteryModel600)->Apply(plainOrKept);

@@ -9,18 +9,26 @@
 # a battery sample: the 600-sample ring spans 600 / (frames per second) seconds. Last, every
 # line the simulator had sent must be in the capture log, in order.
 #
+# With -m the simulator plays instead the lines of bench/moving-lines.pl, where five of the nine
+# channels move on every line, as a real controller's noisy readings make them.
+#
 # Several programs are measured in turn, round after round, so that they share the machine's
 # load; each line of output is one run, then the medians per program:
-#   tools/with-xvfb.sh bench/running-cpu.sh [-n ROUNDS] [program...]
+#   tools/with-xvfb.sh bench/running-cpu.sh [-n ROUNDS] [-m] [program...]
 # (default: 3 rounds of build/default/kestroview). Needs an X display, xdotool, ImageMagick's
 # import and perl.
 set -euo pipefail
 
 rounds=3
-if [ "${1:-}" = "-n" ]; then
-    rounds=$2
-    shift 2
-fi
+drive=(--start-at 2)
+here=$(dirname "$(realpath "$0")")
+while [ $# -gt 0 ]; do
+    case $1 in
+    -n) rounds=$2; shift 2 ;;
+    -m) drive=(--replay lines.txt --loop); shift ;;
+    *) break ;;
+    esac
+done
 [ $# -gt 0 ] || set -- build/default/kestroview
 programs=()
 for p in "$@"; do programs+=("$(realpath "$p")"); done
@@ -65,7 +73,8 @@ nowNs() { date +%s%N; }
 measure() {
     folder=$(mktemp -d)
     writeSettings "$folder"
-    (cd "$folder" && exec "$simulator" --rate 20 --start-at 2 >sent.txt 2>sim.txt) &
+    "$here/moving-lines.pl" >"$folder/lines.txt"
+    (cd "$folder" && exec "$simulator" --rate 20 "${drive[@]}" >sent.txt 2>sim.txt) &
     sim=$!
     waitUntil 10 test -L "$folder/COM1" || { echo "the simulator did not start" >&2; return 1; }
     (cd "$folder" && KV_SWAP_COUNT_FILE="$folder/swaps" LD_PRELOAD="$counter" \
@@ -119,7 +128,7 @@ median() {
 
 results=$(mktemp)
 trap 'cleanup; rm -f "$results"' EXIT
-echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "drive: ${drive[*]}; load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for round in $(seq 1 "$rounds"); do
     for i in "${!programs[@]}"; do
         measure "${programs[$i]}"

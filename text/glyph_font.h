@@ -1,12 +1,13 @@
-// A font turned into 128 glyph textures and 128 consecutive display lists (codes 0 to 127),
-// rasterised once by FreeType when built, with each glyph's advance kept so that a line can be
-// measured without drawing it. Needs a current OpenGL context to build and release.
+// A font turned into one texture holding all its glyphs and 128 consecutive display lists (codes
+// 0 to 127), rasterised once by FreeType when built, with each glyph's advance kept so that a line
+// can be measured without drawing it. Needs a current OpenGL context to build and release.
 #pragma once
 #include <cstdint>
 
 struct GlyphFont {
     float height;          // the size given to init; also sets the line pitch of printText
-    uint32_t* textures;    // 128 texture names, owned; nullptr while not built
+    uint32_t texture;      // every glyph's texels; 0 while not built. The lists leave binding
+                           // it to their caller, once for a whole line
     uint32_t listBase;     // list of code 0; code c is listBase + c
     int32_t advances[128]; // pixels each code's list moves the pen and the raster position
     int32_t inkAbove;      // glyph pixels the highest quad reaches above the baseline
@@ -24,7 +25,8 @@ struct GlyphFont {
 // Number of codes a font holds: 0 to 127.
 constexpr int glyphCount = 128;
 
-// The smallest power of two >= n, and 1 for n <= 1: the side of a glyph's texture.
+// The smallest power of two >= n, and 1 for n <= 1: a side of the texture a glyph would have
+// to itself, whose edges the glyph's place in the font's texture reproduces.
 uint32_t nextPowerOfTwo(uint32_t n);
 
 // A 26.6 fixed-point advance in whole pixels, floored (not rounded).

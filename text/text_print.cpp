@@ -159,6 +159,8 @@ void printText(const GlyphFont& font, bool centred, float x, float y, const char
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glListBase(font.listBase);
+    // All the font's glyphs lie in one texture: one bind for the whole text.
+    glBindTexture(GL_TEXTURE_2D, font.texture);
 
     const Reference ref = readReference(x, y);
     forEachLine(font, text, [&](const unsigned char* line, int length, float offset) {

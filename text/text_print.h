@@ -7,7 +7,8 @@
 // Centred, each line is centred on (x, y) and lowered by half its mean advance; that needs a
 // modelview that only translates. Bytes from 128 up draw nothing. A null format draws nothing.
 // Restores colour, raster position, enables, list base, matrix mode and modelview; leaves the
-// blend function at source alpha / one minus source alpha. Allocates nothing.
+// blend function at source alpha / one minus source alpha and the font's texture bound.
+// Allocates nothing.
 void printText(const GlyphFont& font, bool centred, float x, float y, const char* format, ...)
     __attribute__((format(printf, 5, 6)));
 

@@ -1,6 +1,7 @@
-// Glyph fonts built from the real font files in a real GL context: every code's texture, quad
+// Glyph fonts built from the real font files in a real GL context: every code's texels, quad
 // and advance match what FreeType renders, names are the font's own, and failures clean up.
 #include <GL/gl.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -65,7 +66,18 @@ float rasterMove(const GlyphFont& font, int code) {
     return end[0] - start[0];
 }
 
-TEST_F(GlyphFontTest, EveryCodeHasItsGlyphsTextureSizeAndAdvance) {
+// How far a code's list moves the pen: the translation it leaves on the modelview.
+float penMove(const GlyphFont& font, int code) {
+    glPushMatrix();
+    glLoadIdentity();
+    glCallList(font.listBase + code);
+    GLfloat modelview[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glPopMatrix();
+    return modelview[12];
+}
+
+TEST_F(GlyphFontTest, EveryCodeHasItsListAndAdvance) {
     for (const FontCase& fc : dashboardFonts) {
         SCOPED_TRACE(fc.pattern);
         const std::string path = fontFile(fc.pattern);
@@ -73,18 +85,12 @@ TEST_F(GlyphFontTest, EveryCodeHasItsGlyphsTextureSizeAndAdvance) {
         font.init(path.c_str(), fc.size);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
         usePixelProjection();
-        ASSERT_NE(font.textures, nullptr);
+        ASSERT_TRUE(glIsTexture(font.texture));
         EXPECT_EQ(font.height, float(fc.size));
         for (int code = 0; code < glyphCount; ++code) {
-            const ReferenceGlyph& g = glyphs[code];
             EXPECT_TRUE(glIsList(font.listBase + code)) << code;
-            EXPECT_EQ(textureSize(font.textures[code], GL_TEXTURE_WIDTH),
-                      GLint(nextPowerOfTwo(g.width)))
-                << code;
-            EXPECT_EQ(textureSize(font.textures[code], GL_TEXTURE_HEIGHT),
-                      GLint(nextPowerOfTwo(g.rows)))
-                << code;
-            EXPECT_EQ(rasterMove(font, code), float(g.advance())) << code;
+            EXPECT_EQ(rasterMove(font, code), float(glyphs[code].advance())) << code;
+            EXPECT_EQ(penMove(font, code), float(glyphs[code].advance())) << code;
         }
         EXPECT_EQ(font.inkAbove, inkAbove(glyphs));
         EXPECT_EQ(font.inkBelow, inkBelow(glyphs));
@@ -92,7 +98,7 @@ TEST_F(GlyphFontTest, EveryCodeHasItsGlyphsTextureSizeAndAdvance) {
     }
 }
 
-// The texels of a glyph, read back as RGBA.
+// The font's texture read back as RGBA.
 std::vector<uint8_t> texelsOf(GLuint texture, int& width, int& height) {
     width = textureSize(texture, GL_TEXTURE_WIDTH);
     height = textureSize(texture, GL_TEXTURE_HEIGHT);
@@ -102,48 +108,108 @@ std::vector<uint8_t> texelsOf(GLuint texture, int& width, int& height) {
     return rgba;
 }
 
-TEST_F(GlyphFontTest, TexelsHoldCoverageTopRowFirstAndZeroPadding) {
+// The smallest and largest texture coordinates the code's list gives its quad's corners, as
+// OpenGL's feedback mode reports them.
+struct TexCoordBox {
+    int corners = 0;
+    float sLow = 2, sHigh = -1, tLow = 2, tHigh = -1;
+};
+TexCoordBox texCoordsOf(const GlyphFont& font, int code) {
+    GLfloat feedback[256];
+    glFeedbackBuffer(256, GL_3D_COLOR_TEXTURE, feedback);
+    glRenderMode(GL_FEEDBACK);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(100, 100, 0);
+    glCallList(font.listBase + code);
+    glPopMatrix();
+    const GLint used = glRenderMode(GL_RENDER);
+    // Vertices of x, y, z, RGBA, then s, t, r, q.
+    constexpr int vertexFloats = 11;
+    TexCoordBox box;
+    for (GLint i = 0; i < used;) {
+        const auto token = GLint(feedback[i++]);
+        if (token == GL_BITMAP_TOKEN) {
+            i += vertexFloats;
+            continue;
+        }
+        EXPECT_EQ(token, GLint(GL_POLYGON_TOKEN));
+        const auto n = GLint(feedback[i++]);
+        for (GLint v = 0; v < n; ++v, i += vertexFloats, ++box.corners) {
+            const float s = feedback[i + 7], t = feedback[i + 8];
+            box.sLow = std::min(box.sLow, s);
+            box.sHigh = std::max(box.sHigh, s);
+            box.tLow = std::min(box.tLow, t);
+            box.tHigh = std::max(box.tHigh, t);
+        }
+    }
+    return box;
+}
+
+// Each glyph's quad is textured from a place of its own in the font's one texture: its coverage,
+// top row first, and around it one texel each way as a texture of the glyph's own would give
+// it to linear filtering: sides of the next power of two, zero right of and below the bitmap,
+// repeating. So the glyph is drawn as from its own texture, and no neighbour bleeds in.
+TEST_F(GlyphFontTest, EachGlyphHasItsCoverageAndItsOwnEdgesInTheFontsTexture) {
     const struct {
+        const char* pattern;
         unsigned size;
-        const char* codes;
     } cases[] = {
-        {40, "Ag|.' "},
-        {4, "!|Iil"}, // one pixel wide: texture rows of 2 bytes, shorter than GL's usual 4
+        {"Arial", 72},
+        {"Arial:bold", 40},
+        {"Arial", 4}, // one pixel wide glyphs: texture rows of 2 bytes, shorter than GL's usual 4
     };
-    const std::string path = fontFile("Arial");
     for (const auto& fc : cases) {
+        SCOPED_TRACE(std::string(fc.pattern) + " size " + std::to_string(fc.size));
+        const std::string path = fontFile(fc.pattern);
         const std::vector<ReferenceGlyph> glyphs = referenceGlyphs(path, fc.size);
         font.init(path.c_str(), fc.size);
-        for (unsigned char code : std::string(fc.codes)) {
-            SCOPED_TRACE(std::string("size ") + std::to_string(fc.size) + " code " + char(code));
+        usePixelProjection();
+        int texW = 0, texH = 0;
+        const std::vector<uint8_t> rgba = texelsOf(font.texture, texW, texH);
+        EXPECT_EQ(nextPowerOfTwo(uint32_t(texW)), uint32_t(texW));
+        EXPECT_EQ(nextPowerOfTwo(uint32_t(texH)), uint32_t(texH));
+        int inked = 0;
+        for (int code = 0; code < glyphCount; ++code) {
             const ReferenceGlyph& g = glyphs[code];
-            int texW = 0, texH = 0;
-            const std::vector<uint8_t> rgba = texelsOf(font.textures[code], texW, texH);
+            if (g.width == 0 || g.rows == 0) {
+                continue;
+            }
+            SCOPED_TRACE(std::string("code ") + std::to_string(code));
+            ++inked;
+            const TexCoordBox box = texCoordsOf(font, code);
+            ASSERT_GE(box.corners, 3);
+            const int x0 = int(box.sLow * texW), y0 = int(box.tLow * texH);
+            EXPECT_EQ(box.sLow * texW, float(x0)); // texel edges, exactly
+            EXPECT_EQ(box.tLow * texH, float(y0));
+            EXPECT_EQ(box.sHigh * texW, float(x0 + g.width));
+            EXPECT_EQ(box.tHigh * texH, float(y0 + g.rows));
+            ASSERT_TRUE(x0 >= 1 && y0 >= 1 && x0 + g.width < texW && y0 + g.rows < texH);
+
+            const int ownW = int(nextPowerOfTwo(uint32_t(g.width)));
+            const int ownH = int(nextPowerOfTwo(uint32_t(g.rows)));
             int mismatches = 0;
-            for (int r = 0; r < texH; ++r) {
-                for (int c = 0; c < texW; ++c) {
-                    const int v = (r < g.rows && c < g.width) ? g.at(r, c) : 0;
-                    const uint8_t* t = &rgba[(std::size_t(r) * texW + c) * 4];
+            for (int r = -1; r <= g.rows; ++r) {
+                for (int c = -1; c <= g.width; ++c) {
+                    const int ownR = (r + ownH) % ownH, ownC = (c + ownW) % ownW;
+                    const int v = (ownR < g.rows && ownC < g.width) ? g.at(ownR, ownC) : 0;
+                    const uint8_t* t = &rgba[(std::size_t(y0 + r) * texW + x0 + c) * 4];
                     mismatches += (t[0] != v || t[1] != v || t[2] != v || t[3] != v) ? 1 : 0;
                 }
             }
             EXPECT_EQ(mismatches, 0);
         }
+        EXPECT_GT(inked, 60);
         font.release();
     }
 }
 
-TEST_F(GlyphFontTest, SpaceIsAnEmptyOneTexelGlyphWithItsFullAdvance) {
+TEST_F(GlyphFontTest, SpaceDrawsNothingButTakesItsFullAdvance) {
     const std::string path = fontFile("Arial");
     const std::vector<ReferenceGlyph> glyphs = referenceGlyphs(path, 72);
     ASSERT_EQ(glyphs[' '].width, 0);
     ASSERT_GT(glyphs[' '].advance(), 0);
     font.init(path.c_str(), 72);
-    int texW = 0, texH = 0;
-    const std::vector<uint8_t> texel = texelsOf(font.textures[' '], texW, texH);
-    EXPECT_EQ(texW, 1);
-    EXPECT_EQ(texH, 1);
-    EXPECT_EQ(texel, (std::vector<uint8_t>{0, 0, 0, 0}));
 
     // Untextured white on black: a quad with any area would show.
     usePixelProjection();
@@ -165,6 +231,7 @@ TEST_F(GlyphFontTest, GlyphStandsUprightOnThePenWithItsBearings) {
     // White through the glyph's coverage, unblended: each pixel shows the coverage itself.
     glClearColor(0, 0, 0, 1);
     glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, font.texture); // the lists leave binding to their caller
     glColor3f(1, 1, 1);
     const int penX = 100, baseline = 200;
     for (unsigned char code : std::string("AgQ")) {
@@ -200,30 +267,26 @@ TEST_F(GlyphFontTest, TwoBuildsOfOneFileOwnSeparateNames) {
     second.init(path.c_str(), 40);
     const long apart = long(second.listBase) - long(font.listBase);
     EXPECT_GE(std::labs(apart), 128);
-    for (int i = 0; i < glyphCount; ++i) {
-        for (int j = 0; j < glyphCount; ++j) {
-            ASSERT_NE(font.textures[i], second.textures[j]);
-        }
-    }
+    EXPECT_NE(font.texture, second.texture);
 
     // Releasing one leaves the other whole.
     const GLuint firstBase = font.listBase;
-    const GLuint firstTexture = font.textures['A'];
+    const GLuint firstTexture = font.texture;
     font.release();
     EXPECT_FALSE(glIsList(firstBase + 'A'));
     EXPECT_FALSE(glIsTexture(firstTexture));
     EXPECT_TRUE(glIsList(second.listBase + 'A'));
-    EXPECT_TRUE(glIsTexture(second.textures['A']));
+    EXPECT_TRUE(glIsTexture(second.texture));
     second.release();
 }
 
 TEST_F(GlyphFontTest, ReleaseOfAFontNeverBuiltOrReleasedTwiceDoesNothing) {
     font.release();
-    EXPECT_EQ(font.textures, nullptr);
+    EXPECT_EQ(font.texture, 0u);
     font.init(fontFile("Arial").c_str(), 40);
     font.release();
     font.release();
-    EXPECT_EQ(font.textures, nullptr);
+    EXPECT_EQ(font.texture, 0u);
     EXPECT_EQ(font.listBase, 0u);
     EXPECT_EQ(font.height, 0.0f);
     EXPECT_EQ(font.advances['A'], 0);
@@ -242,8 +305,8 @@ TEST_F(GlyphFontTest, FileThatIsNoFontThrowsBeforeAnyNameIsMade) {
 
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
-        // GL names are handed out upwards; a build that made and dropped its 128 lists or
-        // textures would leave the next names at least 128 further on.
+        // GL names are handed out upwards; a build that made and dropped its 128 lists would
+        // leave the next names at least 128 further on, and its texture one further.
         const GLuint listBefore = glGenLists(1);
         GLuint textureBefore = 0;
         glGenTextures(1, &textureBefore);
@@ -254,13 +317,13 @@ TEST_F(GlyphFontTest, FileThatIsNoFontThrowsBeforeAnyNameIsMade) {
             EXPECT_STREQ(e.what(),
                          "FT_New_Face failed (there is probably a problem with your font file)");
         }
-        EXPECT_EQ(font.textures, nullptr);
+        EXPECT_EQ(font.texture, 0u);
         EXPECT_EQ(font.listBase, 0u);
         const GLuint listAfter = glGenLists(1);
         GLuint textureAfter = 0;
         glGenTextures(1, &textureAfter);
         EXPECT_LT(listAfter - listBefore, 128u);
-        EXPECT_LT(textureAfter - textureBefore, 128u);
+        EXPECT_EQ(textureAfter - textureBefore, 1u);
         glDeleteLists(listBefore, 1);
         glDeleteLists(listAfter, 1);
         glDeleteTextures(1, &textureBefore);
