@@ -37,14 +37,9 @@ work=$root/build/windows-check
 rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-simulator=
+source tools/windows-wine.sh
 cleanup() {
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-    if [ -n "$simulator" ]; then
-        kill "$simulator" 2>/dev/null || true
-        wait "$simulator" 2>/dev/null || true
-    fi
+    stop_wine_and_simulator
     [ -n "${KV_KEEP_WINE:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
@@ -68,25 +63,11 @@ ctest --preset windows --output-on-failure || fail "the Windows test programs"
 # $window once it shows (empty when it never does).
 program=$root/build/windows/kestroview.exe
 window=
-# The first window titled $1 other than window $2, waited for up to 30 s; empty when none shows.
-find_window() {
-    local found=
-    for _ in $(seq 1 150); do
-        found=$(xdotool search --name "^$1\$" 2>/dev/null | grep -vx "${2:-none}" | head -1 || true)
-        [ -n "$found" ] && break
-        sleep 0.2
-    done
-    echo "$found"
-}
 run_program() {
     local folder=$1 title=$2
     shift 2
     (cd "$folder" && exec wine "$program" "$@" >"$folder/stdout.log" 2>"$folder/stderr.log") &
     window=$(find_window "$title")
-}
-press() {
-    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"
-    xdotool key "$2"
 }
 wait_program() {
     wineserver -w
@@ -98,12 +79,7 @@ mkdir -p "$link" "$WINEPREFIX/drive_c/TEMP"
 for i in $(seq 1 40); do
     printf '%x %x 0 0 %x 44 3a 40 0 M C F\n' $((100 + i)) $((i % 60)) $((i % 150))
 done >"$link/replay.txt"
-(cd "$link" && exec "$root/build/default/tools/simulator/kestroview-sim" --replay replay.txt \
-    --rate 50 >"$link/simulator.log" 2>&1) &
-simulator=$!
-for _ in $(seq 1 50); do [ -L "$link/COM1" ] && break; sleep 0.1; done
-wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$link/COM1" /f >/dev/null 2>&1
-wineserver -w
+start_simulator "$link" --replay replay.txt --rate 50
 run_program "$link" "KestroView 0.4" nosetup
 if [ -z "$window" ]; then
     fail "the dashboard window did not show"
@@ -127,9 +103,7 @@ fi
 if grep -q . "$link/stderr.log"; then
     fail "the link showed an error: $(cat "$link/stderr.log")"
 fi
-kill "$simulator" 2>/dev/null || true
-wait "$simulator" 2>/dev/null || true
-simulator=
+stop_wine_and_simulator
 
 # The setup dialog: "Start" by its key writes the 136-byte settings file, then the dashboard opens.
 dialog=$work/dialog
@@ -189,8 +163,7 @@ else
 fi
 
 # The installer, in a prefix of its own made fresh.
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
+stop_wine_and_simulator
 WINEPREFIX=$work/install-prefix tools/windows-installer-check.sh || fail "the installer"
 
 echo "windows-check: $failures failed, $(($(date +%s) - start)) s in all"

@@ -42,34 +42,13 @@ echo "windows-installer-check: installed ($(du -sh "$installed" | cut -f1)," \
     "installer $(du -h "$installer" | cut -f1))"
 
 # Started as the entry starts it: in the user's folder, the setup dialog first.
-simulator=
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-    if [ -n "$simulator" ]; then
-        kill "$simulator" 2>/dev/null || true
-        wait "$simulator" 2>/dev/null || true
-    fi
-}
-trap cleanup EXIT
+source tools/windows-wine.sh
+trap stop_wine_and_simulator EXIT
+mkdir -p "$root/build/windows-check"
 sim_folder=$(mktemp -d "$root/build/windows-check/simulator.XXXXXX")
-(cd "$sim_folder" && exec "$root/build/default/tools/simulator/kestroview-sim" --rate 30 \
-    --start-at 2 >"$sim_folder/simulator.log" 2>&1) &
-simulator=$!
-for _ in $(seq 1 50); do [ -L "$sim_folder/COM1" ] && break; sleep 0.1; done
-wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$sim_folder/COM1" /f >/dev/null 2>&1
-wineserver -w
+start_simulator "$sim_folder" --rate 30 --start-at 2
 
 (cd "$appdata" && exec wine "$installed/kestroview.exe" >"$sim_folder/program.log" 2>&1) &
-find_window() {
-    local found=
-    for _ in $(seq 1 150); do
-        found=$(xdotool search --name "^$1\$" 2>/dev/null | grep -vx "${2:-none}" | head -1 || true)
-        [ -n "$found" ] && break
-        sleep 0.2
-    done
-    echo "$found"
-}
 dialog=$(find_window "KestroView 0.4")
 if [ -z "$dialog" ]; then
     fail "the installed program showed no setup dialog"
@@ -77,21 +56,19 @@ if [ -z "$dialog" ]; then
 fi
 sleep 1
 [ -z "${KV_SCREENSHOTS:-}" ] || import -window "$dialog" "$KV_SCREENSHOTS/windows-setup.png"
-xdotool windowactivate --sync "$dialog" 2>/dev/null || true
-xdotool key Return
+press "$dialog" Return
 dashboard=$(find_window "KestroView 0.4" "$dialog")
 if [ -z "$dashboard" ]; then
     fail "no dashboard after Start"
     exit 1
 fi
 sleep 1
-xdotool windowactivate --sync "$dashboard" 2>/dev/null || true
-xdotool key s
+press "$dashboard" s
 sleep 6
 [ -z "${KV_SCREENSHOTS:-}" ] || import -window root -crop 800x600+0+0 "$KV_SCREENSHOTS/windows-dashboard.png"
-xdotool key s
+press "$dashboard" s
 sleep 1
-xdotool key Escape
+press "$dashboard" Escape
 wineserver -w
 [ "$(stat -c %s "$appdata/KestroView.ini" 2>/dev/null || echo 0)" = 136 ] ||
     fail "no settings file in the user's folder"
