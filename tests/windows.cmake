@@ -2,8 +2,8 @@
 # listing of them). Every test file that is not about Linux itself: left out are the tests of the
 # serial link, the programs and the soak (pseudo-terminals and child processes), the setup widgets
 # (GTK), the package, the report (a Linux program), the drawing-call counts (they wrap OpenGL
-# calls at link time, which a DLL's imported calls escape), and the rows of the setup and settings
-# tests that make symbolic links. The link against the simulator, the setup dialog and the
+# calls at link time, which a DLL's imported calls escape), and the setup-controls and settings
+# tests (symbolic links, and the scratch folders and descriptor counts of the Linux test support). The link against the simulator, the setup dialog and the
 # installer are checked by tools/windows-check.sh.
 find_package(GTest REQUIRED)
 include(GoogleTest)

@@ -100,6 +100,17 @@ elif cmp -s "${logs[0]}" "$link/replay.txt"; then
 else
     fail "the capture log differs from the lines sent"
 fi
+# The trip log beside it: one CR LF a row (text mode made every row end in CR CR LF).
+trips=("$WINEPREFIX"/drive_c/TEMP/kestro_trip_*.csv)
+if [ ! -f "${trips[0]}" ]; then
+    fail "no trip log in C:\\TEMP"
+elif [ "$(grep -c $'\r\r$' "${trips[0]}")" != 0 ] ||
+    [ "$(grep -c $'\r$' "${trips[0]}")" != "$(wc -l <"${trips[0]}")" ] ||
+    [ "$(wc -l <"${trips[0]}")" != 41 ]; then
+    fail "the trip log's rows do not end in one CR LF each, or not 40 rows and a header"
+else
+    echo "windows-check: trip log: a header and 40 rows, each ended by one CR LF"
+fi
 if grep -q . "$link/stderr.log"; then
     fail "the link showed an error: $(cat "$link/stderr.log")"
 fi
