@@ -18,6 +18,7 @@
 #include "dashboard/scenes.h"
 #include "dashboard/status_panel.h"
 #include "gl_bench_context.h"
+#include "shell/gl_window.h"
 #include "support/plain_drawing.h"
 
 namespace {

@@ -2,8 +2,9 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/gl_window.h"
 #include "text/glyph_font.h"
+
+struct GlWindow; // shell/gl_window.h
 
 // Owned here, one instance each.
 extern GlyphFont largeFont; // regular face, size 72: dial captions and value lines

@@ -1,12 +1,13 @@
 // The faces live in a texture of the window's size behind a framebuffer object; copies in both
 // directions are glBlitFramebuffer of the whole window without scaling, which moves the pixels
 // unchanged. Drivers without framebuffer objects (before OpenGL 3.0) keep nothing, and every
-// frame draws its faces.
-#define GL_GLEXT_PROTOTYPES 1
+// frame draws its faces. The framebuffer calls are asked of the driver at run time: a system's
+// OpenGL library need not export them (Windows' exports OpenGL 1.1 alone).
 #include "dashboard/kept_faces.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <SDL.h>
 #include <cstdio>
 
 #include "dashboard/frame.h"
@@ -24,13 +25,36 @@ struct KeptFaces {
 };
 KeptFaces kept{};
 
+PFNGLBINDFRAMEBUFFERPROC glBindFramebuffer;
+PFNGLBLITFRAMEBUFFERPROC glBlitFramebuffer;
+PFNGLGENFRAMEBUFFERSPROC glGenFramebuffers;
+PFNGLDELETEFRAMEBUFFERSPROC glDeleteFramebuffers;
+PFNGLFRAMEBUFFERTEXTURE2DPROC glFramebufferTexture2D;
+PFNGLCHECKFRAMEBUFFERSTATUSPROC glCheckFramebufferStatus;
+
+template <typename Function> bool lookUp(Function& function, const char* name) {
+    function = reinterpret_cast<Function>(SDL_GL_GetProcAddress(name));
+    return function != nullptr;
+}
+
+bool framebufferCallsFound() {
+    // All six or none: a driver that lacks any of them keeps nothing.
+    bool found = lookUp(glBindFramebuffer, "glBindFramebuffer");
+    found = lookUp(glBlitFramebuffer, "glBlitFramebuffer") && found;
+    found = lookUp(glGenFramebuffers, "glGenFramebuffers") && found;
+    found = lookUp(glDeleteFramebuffers, "glDeleteFramebuffers") && found;
+    found = lookUp(glFramebufferTexture2D, "glFramebufferTexture2D") && found;
+    found = lookUp(glCheckFramebufferStatus, "glCheckFramebufferStatus") && found;
+    return found;
+}
+
 bool driverCanKeep() {
     if (!kept.checked) {
         kept.checked = true;
         int major = 0;
         const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-        kept.supported =
-            version != nullptr && std::sscanf(version, "%d", &major) == 1 && major >= 3;
+        kept.supported = version != nullptr && std::sscanf(version, "%d", &major) == 1 &&
+                         major >= 3 && framebufferCallsFound();
     }
     return kept.supported;
 }

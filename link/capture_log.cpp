@@ -4,9 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 std::FILE* captureLog = nullptr;
 char captureLogPath[4096];
@@ -24,21 +22,6 @@ void logText(const char* text) {
     logBytes(text, std::strlen(text));
 }
 
-std::FILE* createOwnFile(const char* name) {
-    const int fd = open(name, O_WRONLY | O_CREAT | O_EXCL, 0600);
-    if (fd < 0) {
-        return nullptr;
-    }
-    std::FILE* file = fdopen(fd, "w");
-    if (file == nullptr) {
-        const int error = errno;
-        close(fd);
-        unlink(name);
-        errno = error;
-    }
-    return file;
-}
-
 namespace {
 std::FILE* createCaptureLog(const char* logName, char* chosen, std::size_t chosenSize) {
     std::snprintf(chosen, chosenSize, "%s", logName);
@@ -50,7 +33,7 @@ std::FILE* createCaptureLog(const char* logName, char* chosen, std::size_t chose
     struct stat existing;
     if (stat(logName, &existing) == 0 && !S_ISREG(existing.st_mode)) {
         // A device or a pipe holds no record to keep: opened as it is, its mode left alone.
-        return std::fopen(logName, "w");
+        return std::fopen(logName, "wb");
     }
     const std::size_t length = std::strlen(logName);
     const std::size_t stem =

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "platform/own_file.h"
+
 extern std::FILE* captureLog;     // open capture log, or nullptr
 extern char captureLogPath[4096]; // the name of the capture log last made, "" when none
 
@@ -17,11 +19,6 @@ void openCaptureLog(const char* logName);
 
 // Closes the capture log; safe when none is open. captureLogPath keeps the name.
 void closeCaptureLog();
-
-// Creates the file name for writing, never over an existing one (nullptr with errno EEXIST), and
-// readable by its owner alone: the logs' folder is shared by every user of the machine, and a
-// drive's record is nobody else's business.
-std::FILE* createOwnFile(const char* name);
 
 // Writes text verbatim to the open capture log (never as a format); nothing when none is open.
 void logText(const char* text);

@@ -2,7 +2,6 @@
 // showLinkError: the port itself never decides what the link does about them.
 #include "link/link_session.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <sys/stat.h>
@@ -79,11 +78,11 @@ void showLinkError(const char* text) {
 }
 
 void reportSystemError() {
-    reportPortError(errno);
+    reportPortError(lastDeviceError());
 }
 
 void reportOpenFailure(const char* portName) {
-    const int code = errno;
+    const int code = lastDeviceError();
     char text[1024 + PATH_MAX];
     openFailureText(code, portName, text, sizeof text);
     showLinkError(text);

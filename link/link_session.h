@@ -9,8 +9,8 @@ extern bool linkRunning;
 
 // Opens and configures the device at portName, then creates the capture log under logName (or
 // beside it when taken) and, when that is a file, the trip log beside it; a log that cannot be
-// created is silent. False when the port could not be opened or configured (errno tells why; the
-// caller reports it with reportOpenFailure, which gives the device back).
+// created is silent. False when the port could not be opened or configured (lastDeviceError tells
+// why; the caller reports it with reportOpenFailure, which gives the device back).
 bool openPort(const char* portName, const char* logName);
 
 // Closes the port (giving back the exclusive mode it took) and both logs; safe when nothing is
@@ -31,7 +31,7 @@ int readBytes(char* buffer, int maxCount);
 void showLinkError(const char* text);
 
 // showLinkError with "The selected COM port could not be opened" for a missing device, else the
-// system's text for errno ("Unknown error N" when it has none).
+// system's text for the last error ("Unknown error N" when it has none).
 void reportSystemError();
 
 // reportSystemError for a failed openPort of portName; when the device exists but the user may

@@ -4,7 +4,7 @@
 #include "link/quantities.h"
 
 #include "link/telemetry.h"
-#include "shell/app.h"
+#include "shell/program_flags.h"
 #include "shell/settings.h"
 
 ChannelCalibration channelCalibration[9] = {

@@ -3,9 +3,14 @@
 #include <cstddef>
 #include <ctime>
 
-// The fixed capture folder, "/var/tmp": like a Windows C:\TEMP it survives a reboot, where /tmp
-// is often emptied at boot, and a drive's record must not vanish with it. Never created here.
+// The capture folder. On Windows "C:\TEMP"; a fresh Windows has none, and a drive's record must
+// not silently go nowhere, so then the user's local application data folder's "KestroView"
+// folder, made when missing. Elsewhere the fixed "/var/tmp", never created here: like C:\TEMP it
+// survives a reboot, where /tmp is often emptied at boot.
 const char* captureFolder();
+
+// What separates a folder from the name of a file in it: '\\' on Windows, else '/'.
+char pathSeparator();
 
 // "<folder>/kestro_original_<t>.log" with t as a signed 32-bit decimal number.
 void captureLogName(std::time_t now, char* name, std::size_t size);

@@ -10,15 +10,11 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "shell/back_buffer.h"
+#include "shell/desktop.h"
 #include "shell/frame_pacing.h"
+#include "shell/gl_window.h"
 #include "shell/settings.h"
-#include "shell/setup_dialog.h"
 
-int32_t running = 0;
-int32_t fullScreenWanted = 0;
-uint8_t debugMode = 0;
-uint8_t mwMode = 0;
-int32_t keyDown[256];
 AppInfo appInfo;
 GlWindow glWindow;
 
@@ -157,6 +153,7 @@ CommandWords findCommandWords(const std::string& text) {
 }
 
 int runApp(int argc, char** argv) {
+    prepareDesktop();
     glWindow = GlWindow{};
     std::memset(keyDown, 0, sizeof keyDown);
     appInfo = AppInfo{nullptr, "OpenGL"};

@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/gl_window.h"
+#include "shell/program_flags.h"
+
+// The window's records (shell/gl_window.h), named here without the window's library, so that the
+// link's keys can ask the window to quit or toggle without building against it.
+struct AppInfo;
+struct GlWindow;
 
 // Program-wide state, one instance each, owned here.
-extern int32_t running;          // the outer loop runs while non-zero
-extern int32_t fullScreenWanted; // full-screen state for the next window creation
-extern uint8_t debugMode;        // "debug" on the command line
-extern uint8_t mwMode;           // "mwmode" on the command line
-extern int32_t keyDown[256];     // key state by Windows virtual-key code
 extern AppInfo appInfo;
 extern GlWindow glWindow;
 

@@ -8,7 +8,6 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "shell/app.h"
-#include "shell/icons.h"
 #include "shell/virtual_keys.h"
 
 uint32_t quitEventType = 0;
@@ -304,12 +303,4 @@ int windowProc(GlWindow& window, const SDL_Event& event) {
         return 1;
     }
     return 1;
-}
-
-void setWindowIcons(SDL_Window* window) {
-    SDL_Surface* icon = loadIconSurface(32);
-    if (icon != nullptr) {
-        SDL_SetWindowIcon(window, icon);
-        SDL_FreeSurface(icon);
-    }
 }

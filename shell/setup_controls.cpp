@@ -8,8 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <glib.h>
-#include <unistd.h>
+#include <cstdlib>
 
 #include "dashboard/gauges.h"
 #include "platform/com_device.h"
@@ -155,8 +154,9 @@ int32_t parseDecimalInt(const char* text) {
 }
 
 float parseDecimalFloat(const char* text) {
-    // The C locale, whatever the desktop's: the dialog shows "0.012400", never "0,012400".
-    const double value = g_ascii_strtod(text, nullptr);
+    // The C locale, whatever the desktop's: the program never leaves the locale it starts in
+    // (desktop.h), so the dialog shows "0.012400", never "0,012400".
+    const double value = std::strtod(text, nullptr);
     if (!std::isfinite(value) || std::fabs(value) > FLT_MAX) {
         return 0.0f;
     }
@@ -164,7 +164,7 @@ float parseDecimalFloat(const char* text) {
 }
 
 void formatMultiplier(float value, char* text, std::size_t size) {
-    g_ascii_formatd(text, static_cast<int>(size), "%f", static_cast<double>(value));
+    std::snprintf(text, size, "%f", static_cast<double>(value));
 }
 
 void keepDigits(const char* text, char* digits, std::size_t size) {
@@ -185,15 +185,7 @@ bool describeComDevice(int comNumber, char* text, std::size_t size) {
         std::snprintf(text, size, "no device for COM%d", comNumber);
         return false;
     }
-    // A COMn link in the working folder is named together with what it points at.
-    char target[PATH_MAX];
-    const ssize_t length = path[0] != '/' ? readlink(path, target, sizeof target - 1) : -1;
-    if (length > 0) {
-        target[length] = '\0';
-        std::snprintf(text, size, "%s -> %s", path, target);
-    } else {
-        std::snprintf(text, size, "%s", path);
-    }
+    describeDevicePath(path, text, size);
     return true;
 }
 

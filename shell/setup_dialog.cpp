@@ -12,6 +12,7 @@
 #include "dashboard/gauges.h"
 #include "platform/message_box.h"
 #include "shell/app.h"
+#include "shell/gl_window.h"
 #include "shell/icons.h"
 #include "shell/settings.h"
 

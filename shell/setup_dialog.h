@@ -4,7 +4,12 @@
 #pragma once
 #include <gtk/gtk.h>
 
+#include "shell/desktop.h"
 #include "shell/setup_controls.h"
+
+// True when GTK could connect to a display; initialises GTK on first use, the one place it is,
+// keeping the program in the C locale.
+bool desktopAvailable();
 
 // The open dialog's widgets and their record; one program-wide instance, alive while the dialog
 // is open.
@@ -19,10 +24,6 @@ struct SetupDialog {
     SetupControls controls;
 };
 extern SetupDialog setupDialog;
-
-// Runs the dialog modally for `settings` and returns when "Start" or "Quit" ends it. Without a
-// display the dialog cannot run: a line on standard error says so and the loaded settings stay.
-void runSetupDialog();
 
 // Builds the dialog for source, fills every control and shows it (centred, undecorated, modal,
 // titled and with the program's icons). Needs GTK initialised. Returns false, with nothing left

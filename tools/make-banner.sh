@@ -93,3 +93,5 @@ convert -size 291x165 "xc:$field" \
     -draw "$left" -draw "$right" -draw "$centre" -draw "$readout" -draw "$title" \
     -strip -define png:exclude-chunks=date,time -colors 256 "PNG8:$out"
 echo "wrote $out"
+# The Windows dialog's bitmap resource: the same picture, 8 bits per pixel.
+convert "$out" -type Palette -compress None BMP3:"${out%.png}.bmp"

@@ -20,3 +20,6 @@ convert -size 256x256 xc:none \
 for size in 48 32 16; do
     convert "$out/kestroview-256.png" -resize ${size}x${size} "$out/kestroview-$size.png"
 done
+# The Windows program's icon resource: the 32 and 16 pixel images, in 16 colours as the window
+# class and the dialog have always asked for.
+convert "$out/kestroview-32.png" "$out/kestroview-16.png" -depth 4 -colors 16 "$out/kestroview.ico"

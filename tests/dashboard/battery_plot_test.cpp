@@ -204,9 +204,9 @@ TEST(BatteryFit, LeastSquaresFigures) {
     // Neighbouring counts of the battery current still fit.
     const double close[] = {100.0, 100.03};
     const double closeVolts[] = {116.0, 115.9988};
-    const BatteryFit near = fitBatteryLine(close, closeVolts, 2);
-    ASSERT_TRUE(near.valid);
-    EXPECT_NEAR(near.slope, -0.04, 1e-6);
+    const BatteryFit closeFit = fitBatteryLine(close, closeVolts, 2);
+    ASSERT_TRUE(closeFit.valid);
+    EXPECT_NEAR(closeFit.slope, -0.04, 1e-6);
     EXPECT_FALSE(fitBatteryLine(amps, volts, 1).valid);
     EXPECT_FALSE(fitBatteryLine(amps, volts, 0).valid);
 }

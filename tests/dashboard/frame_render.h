@@ -9,6 +9,7 @@
 #include "dashboard/frame.h"
 #include "pixels.h"
 #include "scenes.h"
+#include "shell/gl_window.h"
 #include "support/gl_context.h"
 #include "text/text_print.h"
 

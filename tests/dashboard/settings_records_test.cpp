@@ -14,6 +14,7 @@
 #include "dashboard/frame.h"
 #include "pixels.h"
 #include "scenes.h"
+#include "shell/gl_window.h"
 #include "support/gl_context.h"
 #include "support/process.h"
 #include "support/settings_frame.h"

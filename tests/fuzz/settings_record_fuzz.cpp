@@ -15,6 +15,7 @@
 #include "link/controller_protocol.h"
 #include "link/quantities.h"
 #include "shell/app.h"
+#include "shell/gl_window.h"
 #include "shell/settings.h"
 #include "support/gl_context.h"
 #include "support/settings_frame.h"

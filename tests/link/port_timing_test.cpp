@@ -5,10 +5,10 @@
 // the link sleeps or waits, so that every wait is seen exactly and costs no real time, and may cut
 // the port's reads to a byte, which a real line gives when the bytes trickle in. The controller
 // is the test, writing to a pseudo-terminal while the link sleeps.
-#include <SDL.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -21,6 +21,7 @@
 #include "link/controller_protocol.h"
 #include "link/link_session.h"
 #include "link/serial_port.h"
+#include "platform/posix/serial_write.h"
 #include "support/link_state.h"
 #include "support/process.h"
 #include "support/simulator.h"
@@ -63,8 +64,8 @@ void controllerSays(int master, const std::string& bytes) {
 } // namespace
 
 extern "C" {
-Uint32 __real_SDL_GetTicks(void);
-void __real_SDL_Delay(Uint32 ms);
+int __real_clock_gettime(clockid_t clock, timespec* now);
+int __real_nanosleep(const timespec* wanted, timespec* left);
 int __real_poll(pollfd* fds, nfds_t count, int timeout);
 ssize_t __real_read(int fd, void* buffer, std::size_t count);
 
@@ -73,15 +74,21 @@ ssize_t __wrap_read(int fd, void* buffer, std::size_t count) {
     return __real_read(fd, buffer, cut ? std::min<std::size_t>(count, 1) : count);
 }
 
-Uint32 __wrap_SDL_GetTicks(void) {
-    return testClock.on ? testClock.now : __real_SDL_GetTicks();
+int __wrap_clock_gettime(clockid_t clock, timespec* now) {
+    // The link's clock is the monotonic one; the tests' own file times stay real.
+    if (!testClock.on || clock != CLOCK_MONOTONIC) {
+        return __real_clock_gettime(clock, now);
+    }
+    *now = timespec{static_cast<time_t>(testClock.now / 1000u),
+                    static_cast<long>(testClock.now % 1000u) * 1000000L};
+    return 0;
 }
 
-void __wrap_SDL_Delay(Uint32 ms) {
+int __wrap_nanosleep(const timespec* wanted, timespec* left) {
     if (!testClock.on) {
-        __real_SDL_Delay(ms);
-        return;
+        return __real_nanosleep(wanted, left);
     }
+    const auto ms = static_cast<uint32_t>(wanted->tv_sec * 1000 + wanted->tv_nsec / 1000000);
     testClock.sleeps.push_back(ms);
     testClock.now += ms;
     if (testClock.talkingSleeps != 0 && testClock.controller >= 0 && !isPortClosed()) {
@@ -90,6 +97,7 @@ void __wrap_SDL_Delay(Uint32 ms) {
             --testClock.talkingSleeps;
         }
     }
+    return 0;
 }
 
 int __wrap_poll(pollfd* fds, nfds_t count, int timeout) {

@@ -20,6 +20,7 @@
 #include "link/controller_protocol.h"
 #include "link/link_session.h"
 #include "link/serial_port.h"
+#include "platform/posix/serial_write.h"
 #include "shell/settings.h"
 #include "support/link_state.h"
 #include "support/simulator.h"

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/app.h"
+#include "shell/gl_window.h"
 #include "shell/settings.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include "dashboard/frame.h"
 #include "platform/message_box.h"
 #include "shell/app.h"
+#include "shell/gl_window.h"
 #include "shell/virtual_keys.h"
 
 namespace {

@@ -19,6 +19,7 @@
 #include "link/trip_log.h"
 #include "platform/capture_folder.h"
 #include "platform/message_box.h"
+#include "platform/posix/serial_write.h"
 #include "shell/settings.h"
 #include "support/process.h"
 

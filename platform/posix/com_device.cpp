@@ -1,7 +1,9 @@
 #include "platform/com_device.h"
 
+#include <climits>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 bool comDevicePath(int comNumber, char* path, std::size_t size) {
     const int index = comNumber - 1;
@@ -21,4 +23,15 @@ bool comDevicePath(int comNumber, char* path, std::size_t size) {
     }
     std::snprintf(path, size, "%s", candidates[0]);
     return false;
+}
+
+void describeDevicePath(const char* path, char* text, std::size_t size) {
+    char target[PATH_MAX];
+    const ssize_t length = path[0] != '/' ? readlink(path, target, sizeof target - 1) : -1;
+    if (length > 0) {
+        target[length] = '\0';
+        std::snprintf(text, size, "%s -> %s", path, target);
+    } else {
+        std::snprintf(text, size, "%s", path);
+    }
 }

@@ -1,7 +1,7 @@
 // The serial port on termios. The device is opened non-blocking and kept that way: a read takes
 // only what has already arrived, and a write waits for the line with poll, never longer than the
 // bound the controller link has always allowed (100 ms + 100 ms per byte).
-#include "link/serial_port.h"
+#include "platform/serial_device.h"
 
 #include <cerrno>
 #include <climits>
@@ -19,8 +19,9 @@
 #include <unistd.h>
 
 #include "platform/clock.h"
+#include "platform/posix/serial_write.h"
 
-int portHandle = -1;
+PortHandle portHandle = -1;
 
 namespace {
 PortWriteFunction portWrite = ::write;
@@ -104,6 +105,10 @@ void closeDevice() {
 
 bool isPortClosed() {
     return portHandle < 0;
+}
+
+int lastDeviceError() {
+    return errno;
 }
 
 PortTransfer writeDevice(const char* bytes, int length) {

@@ -1,0 +1,20 @@
+// The monotonic clock: never set back or forward with the wall clock, so elapsed times hold.
+#include "platform/clock.h"
+
+#include <cerrno>
+#include <ctime>
+
+uint32_t tickCount() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t ms =
+        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}
+
+void sleepMs(uint32_t ms) {
+    timespec left{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
+    // A signal cuts the sleep short; the rest is slept.
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
