@@ -41,14 +41,15 @@ Csv readCsv(const std::string& text) {
         std::istringstream cells(line);
         std::string cell;
         std::vector<double> row;
+        const bool header = csv.names.empty();
         while (std::getline(cells, cell, ',')) {
-            if (csv.names.size() < 26) {
+            if (header) {
                 csv.names.push_back(cell);
             } else {
-                row.push_back(std::strtod(cell.c_str(), nullptr));
+                row.push_back(std::strtod(cell.c_str(), nullptr)); // the time's is not used
             }
         }
-        if (!row.empty()) {
+        if (!header) {
             csv.rows.push_back(row);
         }
     }

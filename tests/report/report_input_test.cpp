@@ -12,7 +12,7 @@
 namespace {
 
 const std::string header =
-    "ms,throttle_pct,motor_rpm,duty_cycle_pct,controller_temp_c,motor_voltage_v,"
+    "time,ms,throttle_pct,motor_rpm,duty_cycle_pct,controller_temp_c,motor_voltage_v,"
     "motor_current_a,motor_current_limit_a,battery_voltage_v,speed_kmh,battery_current_a,"
     "battery_power_kw,wh_per_km,wh_per_km_now,stopped,shifting,main_contactor_on,"
     "motor_contactors_on,reverse,forward,motors_parallel,motors_series,voltage_drop_warning,"
@@ -20,20 +20,21 @@ const std::string header =
 
 // A row as the dashboard writes it, with one field replaced when asked.
 std::string row(long long ms, int field = -1, const std::string& value = "") {
-    std::vector<std::string> fields = {std::to_string(ms),
-                                       "53.19149047136307",
+    std::vector<std::string> fields = {"2026-12-09T17:43:57.123+01:00",
+                                       std::to_string(ms),
+                                       "53.19149",
                                        "1500",
-                                       "54.08804941177368",
-                                       "25.333332777023315",
+                                       "54.08805",
+                                       "25.333334",
                                        "63.140625",
                                        "140",
                                        "390",
-                                       "115.7578125",
-                                       "18.60000053420663",
-                                       "75.72327117919922",
-                                       "8.765560580313206",
-                                       "496.50509816671865",
-                                       "471.2666882010339",
+                                       "115.75781",
+                                       "18.6",
+                                       "75.72327",
+                                       "8.765561",
+                                       "496.5051",
+                                       "471.2667",
                                        "0",
                                        "0",
                                        "1",
@@ -92,15 +93,26 @@ TEST(ReportInput, BadTripLogsAreRefusedByLineAndLeaveNothingHalfWritten) {
         {"empty", "", "", 1, "trip.csv, the file is empty: not a trip log", ""},
         {"a capture log", "47 0 0 4e 0 44 0 1c 0 SO\r\n", "", 1,
          "trip.csv, line 1: not a trip log: its first column is \"47 0 0 4e 0 44 0 1c 0 SO\", "
-         "not \"ms\"",
+         "not \"time\"",
          ""},
         {"a missing column", without(header, "battery_voltage_v,") + "1533\r\n", "", 1,
          "trip.csv, line 1: no column \"battery_voltage_v\"", ""},
-        {"a malformed number", header + row(1533) + row(1566, 9, "18.6x"), "", 1,
+        {"a malformed number", header + row(1533) + row(1566, 10, "18.6x"), "", 1,
          "trip.csv, line 3, column \"speed_kmh\": not a number: \"18.6x\"", ""},
-        {"a number in another locale", header + row(1533, 8, "115,75"), "", 1,
-         "trip.csv, line 2: 27 fields, the header row has 26", ""},
-        {"a flag that is not 0 or 1", header + row(1533, 18, "2"), "", 1,
+        {"a number in another locale", header + row(1533, 9, "115,75"), "", 1,
+         "trip.csv, line 2: 28 fields, the header row has 27", ""},
+        {"a time without its offset", header + row(1533, 0, "2026-12-09T17:43:57.123"), "", 1,
+         "trip.csv, line 2, column \"time\": not a local time like "
+         "2026-12-09T17:43:57.123+01:00: \"2026-12-09T17:43:57.123\"",
+         ""},
+        {"a day no month has", header + row(1533, 0, "2026-02-29T17:43:57.123+01:00"), "", 1,
+         "line 2, column \"time\": not a local time", ""},
+        {"a count of milliseconds with a fraction", header + row(1533) + row(1566, 1, "1566.5"), "",
+         1, "line 3, column \"ms\": not a count of milliseconds: \"1566.5\"", ""},
+        {"a trip log written before its time column",
+         header.substr(5) + row(1533).substr(30) + row(61600).substr(30), "", 0, "",
+         "data-figure=\"duration_s\" data-value=\"60.067"},
+        {"a flag that is not 0 or 1", header + row(1533, 19, "2"), "", 1,
          "trip.csv, line 2, column \"reverse\": a flag must be 0 or 1, not \"2\"", ""},
         {"time running back", header + row(1533) + row(1500), "", 1,
          "trip.csv, line 3: the time goes back, from 1533 ms to 1500 ms", ""},
