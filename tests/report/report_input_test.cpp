@@ -121,6 +121,9 @@ TEST(ReportInput, BadTripLogsAreRefusedByLineAndLeaveNothingHalfWritten) {
         {"a row still being written", good + row(1599).substr(0, 40), "", 0,
          "trip.csv, line 4: no line end yet", "<td data-figure=\"rows\" data-value=\"2\">2</td>"},
         {"a car that never moved", good, "", 0, "", "none: no distance covered"},
+        {"a trip of less than a minute", header + row(1533) + row(61532, 26, "0.2"), "", 0, "",
+         "<td data-figure=\"minutes_driving\" class=\"none\">none: the trip lasted less than "
+         "a minute</td>"},
         {"the millisecond count wrapping after 49.7 days", header + row(4294967000) + row(200), "",
          0, "", "data-figure=\"duration_s\" data-value=\"0.49"},
         {"its own trip log as the report", good, "trip.csv", 1,
@@ -154,6 +157,29 @@ TEST(ReportInput, BadTripLogsAreRefusedByLineAndLeaveNothingHalfWritten) {
             EXPECT_EQ(left, std::vector<std::string>{"trip.csv"});
         }
         runCommand("rm -f '" + folder + "/trip.csv' '" + folder + "/trip.html'");
+    }
+}
+
+// A report tells as much as its trip log: it is given the log's permissions, whatever the umask.
+TEST(ReportInput, TheReportHasItsTripLogsPermissions) {
+    const ScratchFolder scratch("kv-report-mode");
+    const std::string trip = scratch.path + "/trip.csv";
+    const std::string report = scratch.path + "/trip.html";
+    for (const mode_t mode : {0600, 0640, 0644, 0400}) {
+        SCOPED_TRACE(mode);
+        FILE* file = std::fopen(trip.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs((header + row(1533)).c_str(), file);
+        std::fclose(file);
+        ASSERT_EQ(chmod(trip.c_str(), mode), 0);
+        int code = -1;
+        const std::string said = runCommand(
+            "umask 022 && '" KV_REPORT_PATH "' '" + trip + "' -o '" + report + "' 2>&1", &code);
+        EXPECT_EQ(code, 0) << said;
+        struct stat info;
+        ASSERT_EQ(stat(report.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode);
+        runCommand("rm -f '" + trip + "' '" + report + "'");
     }
 }
 

@@ -28,7 +28,8 @@ const char* const helpText =
     "  TRIP.csv        the trip log (default: the newest /var/tmp/kestro_trip_T.csv this user\n"
     "                  can read, by its start time T; the one taken is named)\n"
     "  -o REPORT.html  where to write the report (default: beside the trip log, its .csv\n"
-    "                  replaced by .html); an existing file there is replaced\n"
+    "                  replaced by .html); an existing file there is replaced. The report\n"
+    "                  gets the trip log's permissions\n"
     "  --open          show the report with xdg-open once it is written\n"
     "  --help          show this text\n"
     "\n"
@@ -166,7 +167,7 @@ int main(int argc, char** argv) {
                      options.trip.c_str());
     }
 
-    ReportFile report(options.output);
+    ReportFile report(options.output, info.st_mode);
     if (report.stream() == nullptr) {
         return fail(report.error());
     }

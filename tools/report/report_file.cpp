@@ -72,7 +72,7 @@ std::string reportPathFor(const std::string& tripLog) {
     return tripLog + ".html";
 }
 
-ReportFile::ReportFile(const std::string& target) : target(target) {
+ReportFile::ReportFile(const std::string& target, unsigned mode) : target(target) {
     const std::size_t slash = target.rfind('/');
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string pattern = folderOf(target) + "/." + name + ".XXXXXX";
@@ -91,10 +91,7 @@ ReportFile::ReportFile(const std::string& target) : target(target) {
     std::signal(SIGINT, removePendingAndExit);
     std::signal(SIGTERM, removePendingAndExit);
     std::signal(SIGHUP, removePendingAndExit);
-    // mkstemp makes the file private; a report is as readable as any new file of the user's.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, static_cast<mode_t>(mode & 0666));
     file = fdopen(fd, "w");
     if (file == nullptr) {
         problem = std::string("cannot write the report: ") + std::strerror(errno);
