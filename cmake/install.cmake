@@ -45,7 +45,7 @@ endif()
 # at the version whose interfaces they use), those SDL loads (OpenGL, Mesa's drivers), and the
 # fonts they draw with (found through fontconfig).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libstdc++6, libgcc-s1, libsdl2-2.0-0, libgtk-3-0, libglib2.0-0, libgdk-pixbuf-2.0-0, libfreetype6, libfontconfig1, libopengl0, libglu1-mesa, libgl1, libgl1-mesa-dri, fonts-liberation2")
+    "libc6 (>= 2.34), libstdc++6, libgcc-s1, libsdl2-2.0-0, libgtk-3-0, libglib2.0-0, libgdk-pixbuf-2.0-0, libfreetype6, libfontconfig1, libxlsxwriter4, libopengl0, libglu1-mesa, libgl1, libgl1-mesa-dri, fonts-liberation2")
 # The report's --open and the desktop entry's "Latest trip report" hand the page to xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

@@ -49,7 +49,7 @@ packages=(
     libc6-dev libstdc++-12-dev
     libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
     libfreetype-dev libfontconfig-dev fonts-liberation2
-    libgtk-3-dev libx11-dev libgtest-dev
+    libgtk-3-dev libx11-dev libgtest-dev libxlsxwriter-dev
 )
 # Bump when the way the sysroot is made changes, so that an old one is made again.
 recipe="3 ${packages[*]}"

@@ -63,13 +63,13 @@ std::string newestTripLog(const std::string& folder) {
     return best;
 }
 
-std::string reportPathFor(const std::string& tripLog) {
+std::string reportPathFor(const std::string& tripLog, const char* extension) {
     const std::size_t slash = tripLog.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     if (tripLog.size() >= nameStart + 5 && tripLog.compare(tripLog.size() - 4, 4, ".csv") == 0) {
-        return tripLog.substr(0, tripLog.size() - 4) + ".html";
+        return tripLog.substr(0, tripLog.size() - 4) + extension;
     }
-    return tripLog + ".html";
+    return tripLog + extension;
 }
 
 ReportFile::ReportFile(const std::string& target, unsigned mode) : target(target) {

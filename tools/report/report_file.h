@@ -9,8 +9,8 @@
 // there is none. The folder is shared by every user, so nothing else there is taken.
 std::string newestTripLog(const std::string& folder);
 
-// The report's default place: beside the trip log, its ".csv" replaced by ".html".
-std::string reportPathFor(const std::string& tripLog);
+// The report's default place: beside the trip log, its ".csv" replaced by extension.
+std::string reportPathFor(const std::string& tripLog, const char* extension = ".html");
 
 // A report being written: a temporary file in the target's folder with the permission bits
 // mode (those of its trip log: a report tells as much as the log it comes from). commit() renames
@@ -26,6 +26,8 @@ class ReportFile {
     std::FILE* stream() const { return file; } // nullptr when it could not be made (see error)
     bool commit();                             // false with error set
     const std::string& error() const { return problem; }
+    // The temporary file's name, for a writer that opens it by name itself.
+    const std::string& temporaryPath() const { return temporary; }
 
   private:
     void discard();

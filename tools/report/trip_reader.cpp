@@ -274,7 +274,8 @@ class RowParser {
 
 } // namespace
 
-TripReadResult readTripLog(int fd, const std::function<void(const TripRow&)>& onRow) {
+TripReadResult readTripLog(int fd, const std::function<void(const TripRow&)>& onRow,
+                           const std::function<void(const std::vector<std::string>&)>& onHeader) {
     TripReadResult result;
     std::vector<char> buffer(1 << 20);
     std::size_t filled = 0;
@@ -306,6 +307,9 @@ TripReadResult readTripLog(int fd, const std::function<void(const TripRow&)>& on
                     return result;
                 }
                 parser.start();
+                if (onHeader) {
+                    onHeader(header.names);
+                }
             } else {
                 if (!parser.parse(start, lineEnd, lineNumber, row, result.error)) {
                     return result;

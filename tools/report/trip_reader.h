@@ -71,4 +71,7 @@ struct TripReadResult {
 
 // Reads the whole trip log from the open file descriptor fd, calling onRow for every row in order.
 // Trip logs written before the time column are read as well.
-TripReadResult readTripLog(int fd, const std::function<void(const TripRow&)>& onRow);
+// onHeader, when given, is called with the header row's names before the first row.
+TripReadResult
+readTripLog(int fd, const std::function<void(const TripRow&)>& onRow,
+            const std::function<void(const std::vector<std::string>&)>& onHeader = nullptr);
