@@ -51,7 +51,8 @@ struct Row {
     }
 
     // The local wall-clock time of wallMs in ISO 8601 to the millisecond, with the offset from
-    // UTC in effect then (so a trip across a change of summer time stays in order).
+    // UTC in effect then, so that every row names one instant, across a change of summer time
+    // too.
     void localTime(int64_t wallMs) {
         comma();
         const std::time_t seconds = static_cast<std::time_t>(wallMs / 1000);
@@ -62,8 +63,10 @@ struct Row {
         localtime_r(&seconds, &local);
 #endif
         length += std::strftime(text + length, 32, "%Y-%m-%dT%H:%M:%S", &local);
-        char offset[8]; // "+0100"
-        std::strftime(offset, sizeof offset, "%z", &local);
+        char offset[8] = "+0000"; // as "%z" writes it: "+0100"
+        if (std::strftime(offset, sizeof offset, "%z", &local) != 5) {
+            std::strcpy(offset, "+0000");
+        }
         length += static_cast<std::size_t>(std::snprintf(text + length, 16, ".%03d%.3s:%.2s",
                                                          static_cast<int>(wallMs % 1000), offset,
                                                          offset + 3));
