@@ -160,6 +160,43 @@ TEST(ReportInput, BadTripLogsAreRefusedByLineAndLeaveNothingHalfWritten) {
     }
 }
 
+// Times that no clock shows are refused by line and column; the edges of the calendar are not.
+TEST(ReportInput, TheTimeColumnHoldsOnlyDaysOfTheCalendarAndOffsetsOfTheWorld) {
+    const ScratchFolder scratch("kv-report-time");
+    const std::string trip = scratch.path + "/trip.csv";
+    const struct {
+        const char* time;
+        bool taken;
+    } cases[] = {
+        {"2024-02-29T23:59:59.999+14:00", true},  {"2000-02-29T00:00:00.000-12:00", true},
+        {"1970-01-01T00:00:00.000+00:00", true},  {"2026-12-31T23:59:59.999+05:45", true},
+        {"2025-02-29T12:00:00.000+01:00", false}, {"1900-02-29T12:00:00.000+01:00", false},
+        {"2026-04-31T12:00:00.000+01:00", false}, {"2026-09-31T12:00:00.000+01:00", false},
+        {"2026-13-01T12:00:00.000+01:00", false}, {"2026-00-10T12:00:00.000+01:00", false},
+        {"2026-12-00T12:00:00.000+01:00", false}, {"2026-12-09T24:00:00.000+01:00", false},
+        {"2026-12-09T23:60:00.000+01:00", false}, {"2026-12-09T23:59:60.000+01:00", false},
+        {"2026-12-09T12:00:00.000+15:00", false}, {"2026-12-09T12:00:00.000+01:60", false},
+        {"1969-12-31T23:59:59.999-01:00", false}, {"2026-12-09 12:00:00.000+01:00", false},
+        {"2026-12-09T12:00:00.00+01:00", false},  {"2026-12-09T12:00:00.000Z+1:00", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.time);
+        FILE* file = std::fopen(trip.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs((header + row(1533, 0, c.time)).c_str(), file);
+        std::fclose(file);
+        int code = -1;
+        const std::string said = runCommand(
+            "'" KV_REPORT_PATH "' '" + trip + "' -o '" + scratch.path + "/trip.html' 2>&1", &code);
+        EXPECT_EQ(code, c.taken ? 0 : 1) << said;
+        if (!c.taken) {
+            EXPECT_NE(said.find("line 2, column \"time\": not a local time"), std::string::npos)
+                << said;
+        }
+        runCommand("rm -f '" + trip + "' '" + scratch.path + "/trip.html'");
+    }
+}
+
 // A report tells as much as its trip log: it is given the log's permissions, whatever the umask.
 TEST(ReportInput, TheReportHasItsTripLogsPermissions) {
     const ScratchFolder scratch("kv-report-mode");

@@ -62,10 +62,18 @@ class Workbook : public ::testing::Test {
 };
 
 TEST_F(Workbook, EveryCellIsTheNumberOrTimeOfItsTripLogUnderAHeaderWithUnits) {
+    // A third trip log: four rows of the first drive at the edges of the calendar.
+    const std::string edges = folder.path + "/edges.csv";
+    runCommand("head -n 5 '" + csvs[0] +
+               "' | sed -e '2s/^[^,]*/2024-02-29T23:59:59.999+14:00/' "
+               "-e '3s/^[^,]*/2000-02-29T00:00:00.000-12:00/' "
+               "-e '4s/^[^,]*/1970-01-01T00:00:00.000+00:00/' "
+               "-e '5s/^[^,]*/2026-12-31T23:59:59.999+05:45/' > '" +
+               edges + "'");
     const std::string book = folder.path + "/trips.xlsx";
     int code = -1;
     const std::string said = runCommand("'" KV_REPORT_PATH "' --xlsx '" + csvs[0] + "' '" +
-                                            csvs[1] + "' -o '" + book + "' 2>&1",
+                                            csvs[1] + "' '" + edges + "' -o '" + book + "' 2>&1",
                                         &code);
     ASSERT_EQ(code, 0) << said;
     EXPECT_EQ(said, "Workbook: " + book);
@@ -74,14 +82,16 @@ TEST_F(Workbook, EveryCellIsTheNumberOrTimeOfItsTripLogUnderAHeaderWithUnits) {
     EXPECT_EQ(info.st_mode & 0777, 0600u) << "the trip logs' own permissions";
 
     const std::string checked = runCommand("/usr/bin/python3 '" + checker + "' '" + book + "' '" +
-                                               csvs[0] + "' '" + csvs[1] + "' 2>&1",
+                                               csvs[0] + "' '" + csvs[1] + "' '" + edges + "' 2>&1",
                                            &code);
     EXPECT_EQ(code, 0) << checked;
     EXPECT_EQ(checked, "sheet kestro_trip_1796710054\nfrozen A2\n" +
                            header(false, false, "+05:30") +
                            "\nrows 900 numbers 23400 dates 900\n"
                            "sheet kestro_trip_1796710999_2\nfrozen A2\n" +
-                           header(true, true, "-03:30") + "\nrows 300 numbers 7800 dates 300");
+                           header(true, true, "-03:30") +
+                           "\nrows 300 numbers 7800 dates 300\nsheet edges\nfrozen A2\n" +
+                           header(false, false, "+14:00") + "\nrows 4 numbers 104 dates 4");
 }
 
 // A trip log that is refused stops the whole workbook: nothing is written, and the line is said.

@@ -217,7 +217,8 @@ class RowParser {
         return true;
     }
 
-    // "YYYY-MM-DDTHH:MM:SS.mmm+HH:MM" (or -HH:MM), each part in its range.
+    // "YYYY-MM-DDTHH:MM:SS.mmm+HH:MM" (or -HH:MM), each part in its range, a day of the
+    // calendar since 1970.
     static bool readLocalTime(const char* text, const char* textEnd, LocalTime& time) {
         static const char pattern[] = "dddd-dd-ddTdd:dd:dd.ddd+dd:dd";
         if (textEnd - text != static_cast<std::ptrdiff_t>(sizeof pattern - 1)) {
@@ -243,7 +244,7 @@ class RowParser {
         const int offsetHours = number(24, 2), offsetMinutes = number(27, 2);
         static const int monthDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
         const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-        if (month < 1 || month > 12 || day < 1 ||
+        if (year < 1970 || month < 1 || month > 12 || day < 1 ||
             day > (month == 2 && !leap ? 28 : monthDays[month - 1]) || hour > 23 || minute > 59 ||
             second > 59 || offsetHours > 14 || offsetMinutes > 59) {
             return false;
@@ -256,10 +257,11 @@ class RowParser {
         return true;
     }
 
-    // Days from 1970-01-01 to the given date of the Gregorian calendar.
+    // Days from 1970-01-01 to the given date of the Gregorian calendar, not before 1970: the
+    // year taken to start in March (so a leap day ends it), in eras of 400 years.
     static int64_t daysSince1970(int year, int month, int day) {
         const int y = year - (month <= 2 ? 1 : 0);
-        const int era = (y >= 0 ? y : y - 399) / 400;
+        const int era = y / 400;
         const int yearOfEra = y - era * 400;
         const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
         const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
