@@ -180,17 +180,30 @@ TEST(ReportInput, TheTimeColumnHoldsOnlyDaysOfTheCalendarAndOffsetsOfTheWorld) {
         {"2026-12-09T12:00:00.00+01:00", false},  {"2026-12-09T12:00:00.000+01:0a", false},
         {"2026-12-09T12:00:00.000Z+1:00", false},
     };
+    // And every month's last day, and the day after it, in 2026.
+    const int lastDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    std::vector<std::pair<std::string, bool>> times;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.time);
+        times.emplace_back(c.time, c.taken);
+    }
+    for (int month = 1; month <= 12; ++month) {
+        for (const int day : {lastDays[month - 1], lastDays[month - 1] + 1}) {
+            char time[40];
+            std::snprintf(time, sizeof time, "2026-%02d-%02dT12:00:00.000+01:00", month, day);
+            times.emplace_back(time, day == lastDays[month - 1]);
+        }
+    }
+    for (const auto& [time, taken] : times) {
+        SCOPED_TRACE(time);
         FILE* file = std::fopen(trip.c_str(), "wb");
         ASSERT_NE(file, nullptr);
-        std::fputs((header + row(1533, 0, c.time)).c_str(), file);
+        std::fputs((header + row(1533, 0, time)).c_str(), file);
         std::fclose(file);
         int code = -1;
         const std::string said = runCommand(
             "'" KV_REPORT_PATH "' '" + trip + "' -o '" + scratch.path + "/trip.html' 2>&1", &code);
-        EXPECT_EQ(code, c.taken ? 0 : 1) << said;
-        if (!c.taken) {
+        EXPECT_EQ(code, taken ? 0 : 1) << said;
+        if (!taken) {
             EXPECT_NE(said.find("line 2, column \"time\": not a local time"), std::string::npos)
                 << said;
         }

@@ -62,13 +62,14 @@ class Workbook : public ::testing::Test {
 };
 
 TEST_F(Workbook, EveryCellIsTheNumberOrTimeOfItsTripLogUnderAHeaderWithUnits) {
-    // A third trip log: four rows of the first drive at the edges of the calendar.
+    // A third trip log: five rows of the first drive at the edges of the calendar.
     const std::string edges = folder.path + "/edges.csv";
-    runCommand("head -n 5 '" + csvs[0] +
+    runCommand("head -n 6 '" + csvs[0] +
                "' | sed -e '2s/^[^,]*/2024-02-29T23:59:59.999+14:00/' "
                "-e '3s/^[^,]*/2000-02-29T00:00:00.000-12:00/' "
                "-e '4s/^[^,]*/1970-01-01T00:00:00.000+00:00/' "
-               "-e '5s/^[^,]*/2026-12-31T23:59:59.999+05:45/' > '" +
+               "-e '5s/^[^,]*/2026-12-31T23:59:59.999+05:45/' "
+               "-e '6s/^[^,]*/2000-03-01T00:00:00.000+00:00/' > '" +
                edges + "'");
     const std::string book = folder.path + "/trips.xlsx";
     int code = -1;
@@ -91,13 +92,13 @@ TEST_F(Workbook, EveryCellIsTheNumberOrTimeOfItsTripLogUnderAHeaderWithUnits) {
                            "sheet kestro_trip_1796710999_2\nfrozen A2\n" +
                            header(true, true, "-03:30") +
                            "\nrows 300 numbers 7800 dates 300\nsheet edges\nfrozen A2\n" +
-                           header(false, false, "+14:00") + "\nrows 4 numbers 104 dates 4");
+                           header(false, false, "+14:00") + "\nrows 5 numbers 130 dates 5");
 }
 
 // A trip log that is refused stops the whole workbook: nothing is written, and the line is said.
 TEST_F(Workbook, ABadTripLogLeavesNoWorkbook) {
     const std::string bad = folder.path + "/bad.csv";
-    runCommand("head -n 5 '" + csvs[0] + "' | sed '4s/,1,/,1;5,/' > '" + bad + "'");
+    runCommand("head -n 6 '" + csvs[0] + "' | sed '4s/,1,/,1;5,/' > '" + bad + "'");
     const std::string book = folder.path + "/trips.xlsx";
     int code = -1;
     const std::string said = runCommand("'" KV_REPORT_PATH "' --xlsx '" + csvs[0] + "' '" + bad +
