@@ -142,4 +142,23 @@ TEST_F(Workbook, LibreOfficeUnderAGermanLocaleKeepsEveryNumber) {
     EXPECT_NE(checked.find("rows 300 numbers 7800 dates 300"), std::string::npos) << checked;
 }
 
+// Several trip logs make one spreadsheet, never one page; a spreadsheet is not opened.
+TEST(ReportCommandLine, SeveralTripLogsOnlyForASpreadsheet) {
+    const struct {
+        const char* args;
+        const char* said;
+    } cases[] = {
+        {"a.csv b.csv", "one trip log at a time (or several with --xlsx): b.csv"},
+        {"--xlsx --open a.csv", "--open is for the HTML report, not --xlsx"},
+    };
+    for (const auto& c : cases) {
+        int code = -1;
+        const std::string said =
+            runCommand(std::string("'" KV_REPORT_PATH "' ") + c.args + " 2>&1", &code);
+        EXPECT_EQ(code, 2) << c.args;
+        EXPECT_EQ(said,
+                  std::string("kestroview-report: ") + c.said + "\nTry kestroview-report --help");
+    }
+}
+
 } // namespace
