@@ -38,23 +38,15 @@ void writeHeader(std::FILE* file) {
                  miles ? "mile" : "km", miles ? "miles" : "km");
 }
 
+// A row starts with its local time; every field after it follows a comma.
 struct Row {
     char text[1024];
     std::size_t length = 0;
 
-    // A number or a whole number; room for the CR LF stays free.
-    template <typename Number> void field(Number value) {
-        comma();
-        const std::to_chars_result result =
-            std::to_chars(text + length, text + sizeof text - 3, value);
-        length = static_cast<std::size_t>(result.ptr - text);
-    }
-
     // The local wall-clock time of wallMs in ISO 8601 to the millisecond, with the offset from
     // UTC in effect then, so that every row names one instant, across a change of summer time
     // too.
-    void localTime(int64_t wallMs) {
-        comma();
+    explicit Row(int64_t wallMs) {
         const std::time_t seconds = static_cast<std::time_t>(wallMs / 1000);
         std::tm local{};
 #ifdef _WIN32
@@ -62,7 +54,7 @@ struct Row {
 #else
         localtime_r(&seconds, &local);
 #endif
-        length += std::strftime(text + length, 32, "%Y-%m-%dT%H:%M:%S", &local);
+        length = std::strftime(text, 32, "%Y-%m-%dT%H:%M:%S", &local);
         char offset[8] = "+0000"; // as "%z" writes it: "+0100"
         if (std::strftime(offset, sizeof offset, "%z", &local) != 5) {
             std::strcpy(offset, "+0000");
@@ -72,11 +64,12 @@ struct Row {
                                                          offset + 3));
     }
 
-  private:
-    void comma() {
-        if (length > 0) {
-            text[length++] = ',';
-        }
+    // A number or a whole number; room for the CR LF stays free.
+    template <typename Number> void field(Number value) {
+        text[length++] = ',';
+        const std::to_chars_result result =
+            std::to_chars(text + length, text + sizeof text - 3, value);
+        length = static_cast<std::size_t>(result.ptr - text);
     }
 };
 
@@ -105,9 +98,8 @@ void writeTripRow(uint32_t nowTick) {
     if (tripLog == nullptr) {
         return;
     }
-    Row row;
     const uint32_t sinceStart = nowTick - linkStartTick;
-    row.localTime(linkStartWallMs + sinceStart);
+    Row row(linkStartWallMs + sinceStart);
     row.field(sinceStart);
     for (int32_t kind = 0; kind <= 12; ++kind) {
         row.field(static_cast<float>(quantityByKind(kind)));
