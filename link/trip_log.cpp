@@ -41,7 +41,7 @@ void writeHeader(std::FILE* file) {
 // A row starts with its local time; every field after it follows a comma.
 struct Row {
     char text[1024];
-    std::size_t length = 0;
+    std::size_t length; // set by the constructor
 
     // The local wall-clock time of wallMs in ISO 8601 to the millisecond, with the offset from
     // UTC in effect then, so that every row names one instant, across a change of summer time
