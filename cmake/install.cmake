@@ -1,21 +1,15 @@
 # What `cmake --install` puts where, and the Debian package made from it by CPack.
 include(GNUInstallDirs)
 
-# Who answers for the package: by default the identity the project's commits are made under
-# (the author of the commit built), never an address made up here. Set it to name another.
-set(kv_maintainer "")
-find_package(Git QUIET)
-if(Git_FOUND)
-    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 "--format=%an <%ae>"
-                    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                    OUTPUT_VARIABLE kv_maintainer OUTPUT_STRIP_TRAILING_WHITESPACE
-                    ERROR_QUIET)
-endif()
+# Who answers for the package: packaging/maintainer, the identity the project's commits are made
+# under (the same in every checkout and copy of the tree), unless -DKV_PACKAGE_MAINTAINER names
+# another.
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/maintainer kv_maintainer LIMIT_COUNT 1)
 set(KV_PACKAGE_MAINTAINER "${kv_maintainer}" CACHE STRING
     "The Debian package's maintainer, \"Name <address>\"")
 if(NOT KV_PACKAGE_MAINTAINER MATCHES "^[^<>]+ <[^<>@ ]+@[^<>@ ]+>$")
-    message(WARNING "No package maintainer (not a git checkout?): the Debian package needs one: "
-                    "-DKV_PACKAGE_MAINTAINER=\"Name <address>\"")
+    message(FATAL_ERROR "The package maintainer \"${KV_PACKAGE_MAINTAINER}\" is not "
+                        "\"Name <address>\" (packaging/maintainer or -DKV_PACKAGE_MAINTAINER)")
 endif()
 # The AppStream id: the maintainer's mail domain reversed, then the program (rDNS, as software
 # centres expect), unless set.
