@@ -5,15 +5,43 @@
 # own sources, state, lists and cache under build/arm64-apt) and nothing is installed; the
 # packages and everything they depend on are downloaded and unpacked into the sysroot.
 #
-# Usage: tools/arm64-sysroot.sh [SYSROOT]    (default build/arm64-sysroot)
-#   A complete sysroot made from the same package list is kept and reused.
-#   KV_DEBIAN_MIRROR and KV_DEBIAN_SECURITY_MIRROR set the archives (default deb.debian.org).
+# Usage: tools/arm64-sysroot.sh [SYSROOT] [--archive URI] [--security-archive URI]
+#   SYSROOT             where to make it (default build/arm64-sysroot); a complete sysroot made
+#                       from the same package list is kept and reused
+#   --archive URI       the Debian archive to take bookworm from (default: the one this machine's
+#                       apt sources take it from, see tools/apt-archives.sh)
+#   --security-archive URI   the same for bookworm-security (default: the machine's, if any)
 # Needs no root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-sysroot=$(realpath -m "${1:-build/arm64-sysroot}")
-mirror=${KV_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+sysroot=
+mirror=
+security=
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --archive | --security-archive)
+        if [ $# -lt 2 ] || [ -z "$2" ]; then
+            echo "arm64-sysroot: $1 needs the archive's URI" >&2
+            exit 2
+        fi
+        if [ "$1" = --archive ]; then mirror=$2; else security=$2; fi
+        shift
+        ;;
+    -*)
+        echo "arm64-sysroot: unknown option $1" >&2
+        exit 2
+        ;;
+    *) sysroot=$1 ;;
+    esac
+    shift
+done
+sysroot=$(realpath -m "${sysroot:-build/arm64-sysroot}")
+if [ -z "$mirror" ]; then
+    archives=$(tools/apt-archives.sh bookworm)
+    mirror=$(sed -n 1p <<<"$archives")
+    security=${security:-$(sed -n 2p <<<"$archives")}
+fi
 
 # What the build links and the tests load: the -dev packages bring their libraries, Mesa's
 # drivers draw (llvmpipe), the fonts are those the dashboard looks up.
@@ -21,7 +49,7 @@ packages=(
     libc6-dev libstdc++-12-dev
     libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
     libfreetype-dev libfontconfig-dev fonts-liberation2
-    libgtk-3-dev libx11-dev libgtest-dev
+    libgtk-3-dev libx11-dev libgtest-dev libxlsxwriter-dev
 )
 # Bump when the way the sysroot is made changes, so that an old one is made again.
 recipe="3 ${packages[*]}"
@@ -36,12 +64,14 @@ mkdir -p "$apt_root"/{etc/apt.conf.d,etc/preferences.d,etc/sources.list.d,state/
     "$apt_root"/cache/archives/partial
 : >"$apt_root/state/status" # nothing installed: apt resolves every dependency
 keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-security=${KV_DEBIAN_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
 cat >"$apt_root/etc/sources.list" <<EOF
 deb [arch=arm64 signed-by=$keyring] $mirror bookworm main
 deb [arch=arm64 signed-by=$keyring] $mirror bookworm-updates main
-deb [arch=arm64 signed-by=$keyring] $security bookworm-security main
 EOF
+if [ -n "$security" ]; then
+    echo "deb [arch=arm64 signed-by=$keyring] $security bookworm-security main" \
+        >>"$apt_root/etc/sources.list"
+fi
 
 # apt reads this file instead of the host's configuration; only the host's proxies carry over.
 proxies=""

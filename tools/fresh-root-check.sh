@@ -5,19 +5,22 @@
 # who has sudo. Afterwards it checks that the run left nothing behind (/dev/null still a device,
 # no logs in /var/tmp, nothing in /tmp, no programs running), then unmounts and removes the root.
 #
-# Usage: sudo tools/fresh-root-check.sh FOLDER [--user] [--branch NAME] [--keep] [-- ARGS]
+# Usage: sudo tools/fresh-root-check.sh FOLDER [--user] [--branch NAME] [--keep]
+#                                        [--archive URI] [--security-archive URI] [-- ARGS]
 #   FOLDER    where the root is made (not inside a repository); the debootstrap result is kept
 #             there as bookworm.tar, so a later check starts from the same bare system sooner
 #   --user    run the command as the ordinary user "alice" (sudo without password)
 #   --branch  the branch to clone (default: the one checked out here)
 #   --keep    leave the root in place (unmounted) for a look afterwards
+#   --archive, --security-archive   the Debian archives of bookworm and bookworm-security
+#             (default: those of this machine's apt sources, see tools/apt-archives.sh)
 #   ARGS      passed to tools/test.sh (e.g. --long)
 # Needs debootstrap and a network for Debian's package archive.
 set -euo pipefail
 source_repo=$(cd "$(dirname "$0")/.." && pwd)
 
 if [ $# -lt 1 ] || [ "$(id -u)" -ne 0 ]; then
-    sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 fi
 folder=$(realpath -m "$1")
@@ -26,9 +29,19 @@ as_user=0
 keep=0
 branch=$(git -C "$source_repo" rev-parse --abbrev-ref HEAD)
 test_args=()
+mirror=
+security=
 while [ $# -gt 0 ]; do
     case "$1" in
     --user) as_user=1 ;;
+    --archive | --security-archive)
+        if [ $# -lt 2 ] || [ -z "$2" ]; then
+            echo "fresh-root-check: $1 needs the archive's URI" >&2
+            exit 2
+        fi
+        if [ "$1" = --archive ]; then mirror=$2; else security=$2; fi
+        shift
+        ;;
     --keep) keep=1 ;;
     --branch)
         branch=$2
@@ -47,7 +60,11 @@ while [ $# -gt 0 ]; do
     shift
 done
 root="$folder/root"
-mirror=http://deb.debian.org/debian
+if [ -z "$mirror" ]; then
+    archives=$("$source_repo/tools/apt-archives.sh" bookworm)
+    mirror=$(sed -n 1p <<<"$archives")
+    security=${security:-$(sed -n 2p <<<"$archives")}
+fi
 
 unmount_all() {
     local mounted
@@ -106,8 +123,10 @@ fi
 cat >"$root/etc/apt/sources.list" <<EOF
 deb $mirror bookworm main
 deb $mirror bookworm-updates main
-deb http://deb.debian.org/debian-security bookworm-security main
 EOF
+if [ -n "$security" ]; then
+    echo "deb $security bookworm-security main" >>"$root/etc/apt/sources.list"
+fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 
 # A /dev of its own, so that the check sees what the run did to it and nothing else can.

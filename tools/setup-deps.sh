@@ -13,6 +13,7 @@ packages=(
     libx11-dev xvfb xdotool xauth x11-utils openbox
     clang libclang-rt-14-dev clang-format desktop-file-utils
     imagemagick chromium locales librsvg2-common
+    libxlsxwriter-dev python3-openpyxl lintian mandoc appstream
 )
 # The arm64 cross-check: the cross compiler, and qemu to run its programs (the arm64 libraries
 # come into a sysroot of the build's own, never onto this machine).

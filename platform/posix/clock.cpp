@@ -18,3 +18,11 @@ void sleepMs(uint32_t ms) {
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
 }
+
+LocalTime localTimeOf(int64_t secondsSince1970) {
+    const std::time_t seconds = static_cast<std::time_t>(secondsSince1970);
+    LocalTime local{};
+    localtime_r(&seconds, &local.fields);
+    local.utcOffsetSeconds = static_cast<int32_t>(local.fields.tm_gmtoff);
+    return local;
+}

@@ -1,7 +1,10 @@
 // The trip log of a simulated drive against the lines the simulator sent: one row per line, times
 // that rise, the quantities of each line and the totals the dashboard held when it arrived.
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -49,6 +52,59 @@ std::vector<std::vector<std::string>> readCsv(const std::string& text) {
     return rows;
 }
 
+// The wall-clock time of a row ("2026-12-09T17:43:57.123+01:00") as ms since 1970 UTC, or -1
+// when it is not written so.
+int64_t isoTimeMs(const std::string& text) {
+    int year, month, day, hour, minute, second, ms, offsetHours, offsetMinutes, used = 0;
+    char sign = 0;
+    if (text.size() != 29 ||
+        std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c%2d:%2d%n", &year, &month, &day,
+                    &hour, &minute, &second, &ms, &sign, &offsetHours, &offsetMinutes,
+                    &used) != 10 ||
+        used != 29 || (sign != '+' && sign != '-')) {
+        return -1;
+    }
+    std::tm utc{};
+    utc.tm_year = year - 1900;
+    utc.tm_mon = month - 1;
+    utc.tm_mday = day;
+    utc.tm_hour = hour;
+    utc.tm_min = minute;
+    utc.tm_sec = second;
+    const int64_t offset = (sign == '-' ? -1 : 1) * (offsetHours * 60 + offsetMinutes) * 60000;
+    return static_cast<int64_t>(timegm(&utc)) * 1000 + ms - offset;
+}
+
+int64_t wallMsNow() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Sets the TZ variable for the life of the guard, and puts back what was there.
+class TimeZoneGuard {
+  public:
+    explicit TimeZoneGuard(const char* zone) {
+        const char* was = std::getenv("TZ");
+        hadZone = was != nullptr;
+        previous = hadZone ? was : "";
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TimeZoneGuard() {
+        if (hadZone) {
+            setenv("TZ", previous.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+  private:
+    bool hadZone;
+    std::string previous;
+};
+
 struct FrameTotals {
     std::size_t rowsAfter; // lines in the file (header included) after this frame's read
     TripTotals totals;     // as they stood during the read
@@ -66,7 +122,9 @@ class TripLog : public ::testing::Test {
 TEST_F(TripLog, OneRowPerLineWithItsQuantitiesFlagsAndTheDashboardsTotals) {
     SimulatorRun sim = startSimulator({"--rate", "20"});
     WorkingDirectoryGuard here(sim.folder);
+    const int64_t beforeStart = wallMsNow();
     startLink();
+    const int64_t afterStart = wallMsNow();
     ASSERT_TRUE(linkRunning);
     const std::string capture = noteCaptureLog();
     const std::string trip = noteTripLog();
@@ -98,15 +156,19 @@ TEST_F(TripLog, OneRowPerLineWithItsQuantitiesFlagsAndTheDashboardsTotals) {
     const std::vector<std::string> sent = sentLines(sim);
     ASSERT_GT(csv.size(), 40u);
     ASSERT_LE(csv.size() - 1, sent.size());
-    ASSERT_EQ(csv[0].size(), 26u);
-    EXPECT_EQ(csv[0][0], "ms");
-    EXPECT_EQ(csv[0][25], "distance_km");
+    ASSERT_EQ(csv[0].size(), 27u);
+    EXPECT_EQ(csv[0][0], "time");
+    EXPECT_EQ(csv[0][1], "ms");
+    EXPECT_EQ(csv[0][26], "distance_km");
 
     std::size_t frame = 0;
     uint32_t previousMs = 0;
+    int64_t linkStarted = isoTimeMs(csv[1][0]) - std::stoll(csv[1][1]);
+    EXPECT_GE(linkStarted, beforeStart);
+    EXPECT_LE(linkStarted, afterStart);
     for (std::size_t row = 1; row < csv.size(); ++row) {
-        const std::vector<std::string>& fields = csv[row];
-        ASSERT_EQ(fields.size(), 26u) << row;
+        ASSERT_EQ(csv[row].size(), 27u) << row;
+        const std::vector<std::string> fields(csv[row].begin() + 1, csv[row].end());
         while (frames[frame].rowsAfter <= row) {
             ++frame;
         }
@@ -114,11 +176,17 @@ TEST_F(TripLog, OneRowPerLineWithItsQuantitiesFlagsAndTheDashboardsTotals) {
         const uint32_t ms = static_cast<uint32_t>(std::stoul(fields[0]));
         EXPECT_GE(ms, row == 1 ? 1499u : previousMs) << row;
         previousMs = ms;
+        // The wall clock runs with the tick count from the same start.
+        const int64_t started = isoTimeMs(csv[row][0]) - ms;
+        EXPECT_EQ(started, linkStarted) << csv[row][0];
+        linkStarted = row == 1 ? started : linkStarted;
 
         tripTotals = frames[frame].totals;
         parseReplyLine(sent[row - 1].c_str());
+        // Each quantity to the float it was measured as.
         for (int kind = 0; kind <= 12; ++kind) {
-            EXPECT_EQ(std::strtod(fields[1 + kind].c_str(), nullptr), quantityByKind(kind))
+            EXPECT_EQ(std::strtof(fields[1 + kind].c_str(), nullptr),
+                      static_cast<float>(quantityByKind(kind)))
                 << "row " << row << " kind " << kind;
         }
         const StatusFlags& f = telemetry.statusFlags;
@@ -141,30 +209,37 @@ TEST_F(TripLog, OneRowPerLineWithItsQuantitiesFlagsAndTheDashboardsTotals) {
     stopSimulator(sim);
 }
 
-// The file itself: the header follows the units, and a row holds the time since the start, every
-// kind's value, the flags and the totals, each number as the shortest text that reads back the
-// same. The values are worked out by hand from the calibration table.
+// The file itself: the header follows the units, and a row holds the local time, the time since
+// the start, every kind's value, the flags and the totals, each number as the shortest text that
+// reads back the same (the quantities as the floats they were measured as). The values are
+// worked out by hand from the calibration table; the zones have offsets of either sign and a
+// half hour, written without the zone database.
 TEST_F(TripLog, TheHeaderNamesTheUnitsAndARowHoldsTheLinesValuesAndTheTotals) {
     const struct {
         int32_t temperatureUnit, distanceUnit;
         const char* temperature;
         const char* distance[4]; // speed, per distance, per distance now, total
+        const char* zone;
+        const char* offset;
     } cases[] = {
-        {0, 0, "c", {"kmh", "km", "km", "km"}},
-        {1, 0, "f", {"kmh", "km", "km", "km"}},
-        {0, 1, "c", {"mph", "mile", "mile", "miles"}},
-        {2, 2, "c", {"kmh", "km", "km", "km"}}, // only 1 chooses the other unit
+        {0, 0, "c", {"kmh", "km", "km", "km"}, "UTC0", "+00:00"},
+        {1, 0, "f", {"kmh", "km", "km", "km"}, "IST-5:30", "+05:30"},
+        {0, 1, "c", {"mph", "mile", "mile", "miles"}, "NST3:30", "-03:30"},
+        {2, 2, "c", {"kmh", "km", "km", "km"}, "XST11", "-11:00"}, // only 1 is the other unit
     };
     const ScratchFolder folder("kv-trip");
     int file = 0;
     for (const auto& c : cases) {
+        const TimeZoneGuard zone(c.zone);
         settings.temperatureUnit = c.temperatureUnit;
         settings.distanceUnit = c.distanceUnit;
         const std::string name = folder.path + "/trip" + std::to_string(++file) + ".csv";
         const int descriptors = openDescriptorCount();
+        const int64_t before = wallMsNow();
         openTripLog(name.c_str(), 4000);
+        const int64_t after = wallMsNow();
         const std::string header =
-            std::string("ms,throttle_pct,motor_rpm,duty_cycle_pct,controller_temp_") +
+            std::string("time,ms,throttle_pct,motor_rpm,duty_cycle_pct,controller_temp_") +
             c.temperature +
             ",motor_voltage_v,motor_current_a,motor_current_limit_a,battery_voltage_v,speed_" +
             c.distance[0] + ",battery_current_a,battery_power_kw,wh_per_" + c.distance[1] +
@@ -181,11 +256,18 @@ TEST_F(TripLog, TheHeaderNamesTheUnitsAndARowHoldsTheLinesValuesAndTheTotals) {
         tripTotals.energyWattMs = 5e8; // 0.1388888888888889 kW.h, 138.9 Wh
         tripTotals.distance = 3.42;    // 40.61078622482131 Wh per km
         writeTripRow(4007);
-        EXPECT_EQ(readFile(name),
-                  header + "7,60.28368920087814,3100,79.87421250343323,23.03030252456665,"
-                           "106.98828125,205,260,119.265625,38.44000110402703,163.74213905334474,"
-                           "19.528808871507646,40.61078622482131,508.03349716939357,"
-                           "1,0,1,1,0,1,0,1,0,1.3888888888888888,0.1388888888888889,3.42\r\n")
+        const std::string written = readFile(name);
+        ASSERT_EQ(written.substr(0, header.size()), header);
+        const std::string row = written.substr(header.size());
+        const std::string time = row.substr(0, row.find(','));
+        EXPECT_EQ(time.substr(23), c.offset) << time;
+        const int64_t rowMs = isoTimeMs(time);
+        EXPECT_GE(rowMs, before + 7) << time;
+        EXPECT_LE(rowMs, after + 7) << time;
+        EXPECT_EQ(row.substr(time.size()),
+                  ",7,60.283688,3100,79.874214,23.030302,106.98828,205,260,119.265625,38.440002,"
+                  "163.74214,19.528809,40.610786,508.0335,"
+                  "1,0,1,1,0,1,0,1,0,1.3888888888888888,0.1388888888888889,3.42\r\n")
             << "flushed with every row";
         closeTripLog();
         EXPECT_EQ(tripLog, nullptr);

@@ -41,14 +41,15 @@ Csv readCsv(const std::string& text) {
         std::istringstream cells(line);
         std::string cell;
         std::vector<double> row;
+        const bool header = csv.names.empty();
         while (std::getline(cells, cell, ',')) {
-            if (csv.names.size() < 26) {
+            if (header) {
                 csv.names.push_back(cell);
             } else {
-                row.push_back(std::strtod(cell.c_str(), nullptr));
+                row.push_back(std::strtod(cell.c_str(), nullptr)); // the time's is not used
             }
         }
-        if (!row.empty()) {
+        if (!header) {
             csv.rows.push_back(row);
         }
     }
@@ -215,6 +216,19 @@ int count(const std::string& text, const std::string& what) {
     return n;
 }
 
+// The value of the attribute name of the chart box of chart, "" when it has none.
+std::string chartAttribute(const std::string& dom, const std::string& chart,
+                           const std::string& name) {
+    const std::size_t box = dom.find("data-chart=\"" + chart + "\"");
+    const std::size_t end = dom.find('>', box);
+    const std::size_t at = dom.find(" " + name + "=\"", box);
+    if (box == std::string::npos || at == std::string::npos || at > end) {
+        return "";
+    }
+    const std::size_t start = at + name.size() + 3;
+    return dom.substr(start, dom.find('"', start) - start);
+}
+
 struct Trip {
     const char* name;
     std::vector<std::string> makerArgs;
@@ -284,6 +298,28 @@ TEST(ReportInBrowser, ChartsDrawSilentlyAndTheSummaryHoldsTheTripsFigures) {
         const auto shown = pageFigures(dom);
         const Expected e = expectedFigures(csv, trip.miles, trip.fahrenheit);
         const std::map<std::string, double>& expected = e.figures;
+
+        // Every chart over time names the unit of its value axis.
+        const std::pair<const char*, std::string> axisUnits[] = {
+            {"speed", trip.miles ? "mph" : "km/h"},
+            {"current", "A"},
+            {"voltage", "V"},
+            {"power", "kW"},
+            {"temperature", trip.fahrenheit ? "\u00b0F" : "\u00b0C"},
+            {"energy", trip.miles ? "W.h/mile" : "W.h/km"},
+        };
+        for (const auto& [chart, unit] : axisUnits) {
+            EXPECT_EQ(chartAttribute(dom, chart, "data-unit"), unit) << chart;
+        }
+        // Energy per distance right now that rises above three times the trip's average is cut
+        // there, and the chart says so.
+        const std::vector<double> whNow =
+            csv.column(trip.miles ? "wh_per_mile_now" : "wh_per_km_now");
+        const double cap = 3 * expected.at("wh_per_distance_average");
+        const std::string cut = chartAttribute(dom, "energy", "data-cut");
+        if (*std::max_element(whNow.begin(), whNow.end()) > cap * (1 + 1e-6)) {
+            EXPECT_NEAR(std::strtod(cut.c_str(), nullptr), cap, cap * 1e-9) << cut;
+        }
         for (const auto& [name, value] : expected) {
             ASSERT_EQ(shown.count(name), 1u) << name;
             EXPECT_NEAR(shown.at(name).first, value, std::fabs(value) * 1e-9 + 1e-12) << name;
@@ -348,7 +384,8 @@ TEST(ReportInBrowser, ChartsDrawSilentlyAndTheSummaryHoldsTheTripsFigures) {
             EXPECT_LT(times.size(), csv.rows.size() / 2) << "a long trip's charts are thinned";
             EXPECT_LT(amps.size(), e.samples / 2) << "and so is its cloud";
             EXPECT_GT(shown.at("voltage_drop_warning_s").first, 0.0);
-            EXPECT_GT(csv.rows.front()[24], 0.0) << "the totals start above zero";
+            EXPECT_GT(csv.column("energy_kwh").front(), 0.0) << "the totals start above zero";
+            EXPECT_NE(cut, "") << "a creeping start soars above the cut";
             EXPECT_GT(e.trendVoc.front() - e.trendVoc.back(), 1.0) << "the battery runs down";
         }
     }

@@ -63,16 +63,16 @@ std::string newestTripLog(const std::string& folder) {
     return best;
 }
 
-std::string reportPathFor(const std::string& tripLog) {
+std::string reportPathFor(const std::string& tripLog, const char* extension) {
     const std::size_t slash = tripLog.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     if (tripLog.size() >= nameStart + 5 && tripLog.compare(tripLog.size() - 4, 4, ".csv") == 0) {
-        return tripLog.substr(0, tripLog.size() - 4) + ".html";
+        return tripLog.substr(0, tripLog.size() - 4) + extension;
     }
-    return tripLog + ".html";
+    return tripLog + extension;
 }
 
-ReportFile::ReportFile(const std::string& target) : target(target) {
+ReportFile::ReportFile(const std::string& target, unsigned mode) : target(target) {
     const std::size_t slash = target.rfind('/');
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string pattern = folderOf(target) + "/." + name + ".XXXXXX";
@@ -91,10 +91,7 @@ ReportFile::ReportFile(const std::string& target) : target(target) {
     std::signal(SIGINT, removePendingAndExit);
     std::signal(SIGTERM, removePendingAndExit);
     std::signal(SIGHUP, removePendingAndExit);
-    // mkstemp makes the file private; a report is as readable as any new file of the user's.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, static_cast<mode_t>(mode & 0666));
     file = fdopen(fd, "w");
     if (file == nullptr) {
         problem = std::string("cannot write the report: ") + std::strerror(errno);

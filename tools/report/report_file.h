@@ -9,15 +9,16 @@
 // there is none. The folder is shared by every user, so nothing else there is taken.
 std::string newestTripLog(const std::string& folder);
 
-// The report's default place: beside the trip log, its ".csv" replaced by ".html".
-std::string reportPathFor(const std::string& tripLog);
+// The report's default place: beside the trip log, its ".csv" replaced by extension.
+std::string reportPathFor(const std::string& tripLog, const char* extension = ".html");
 
-// A report being written: a temporary file in the target's folder, readable as a new file of
-// the user's would be. commit() renames it over the target; until then, and on any failure,
-// it is removed (also when the program is interrupted).
+// A report being written: a temporary file in the target's folder with the permission bits
+// mode (those of its trip log: a report tells as much as the log it comes from). commit() renames
+// it over the target; until then, and on any failure, it is removed (also when the program is
+// interrupted).
 class ReportFile {
   public:
-    explicit ReportFile(const std::string& target);
+    ReportFile(const std::string& target, unsigned mode);
     ~ReportFile();
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
@@ -25,6 +26,8 @@ class ReportFile {
     std::FILE* stream() const { return file; } // nullptr when it could not be made (see error)
     bool commit();                             // false with error set
     const std::string& error() const { return problem; }
+    // The temporary file's name, for a writer that opens it by name itself.
+    const std::string& temporaryPath() const { return temporary; }
 
   private:
     void discard();

@@ -112,7 +112,13 @@ void writeSummary(std::FILE* out, const ReportSource& source, const TripFigures&
         table.none("wh_per_distance_average", "Energy per distance, average",
                    "none: no distance covered");
     }
-    if (bestMinuteEnergy(f, wh)) {
+    // A trip of less than a minute has no whole minute: its one part-minute is no "best minute",
+    // nor "1 minute of driving".
+    const bool underAMinute = f.seconds() < 60.0;
+    if (underAMinute) {
+        table.none("wh_per_distance_best", "Energy per distance, best minute",
+                   "none: the trip lasted less than a minute");
+    } else if (bestMinuteEnergy(f, wh)) {
         table.figure("wh_per_distance_best", "Energy per distance, best minute", wh,
                      format("%.0f ", wh) + u.energy);
     } else {
@@ -150,8 +156,13 @@ void writeSummary(std::FILE* out, const ReportSource& source, const TripFigures&
     for (const MinuteFigures& m : f.minutes) {
         driven += m.driven() ? 1 : 0;
     }
-    table.figure("minutes_driving", "Minutes of driving", static_cast<double>(driven),
-                 std::to_string(driven));
+    if (underAMinute) {
+        table.none("minutes_driving", "Minutes of driving",
+                   "none: the trip lasted less than a minute");
+    } else {
+        table.figure("minutes_driving", "Minutes of driving", static_cast<double>(driven),
+                     std::to_string(driven));
+    }
     table.figure("rows", "Rows", static_cast<double>(f.rows), std::to_string(f.rows));
     std::fputs("</table>\n", out);
 }

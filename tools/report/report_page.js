@@ -40,15 +40,19 @@
         space: 70
     };
 
-    // A chart over the trip's time in the box named name.
-    function chart(name, series, data, options) {
+    // A chart over the trip's time in the box named name, its value axis labelled with unit
+    // (which the box also carries as data-unit).
+    function chart(name, unit, series, data, options) {
         const box = document.querySelector('.chart[data-chart="' + name + '"]');
+        if (unit !== null) {
+            box.dataset.unit = unit;
+        }
         const opts = Object.assign({
             width: boxWidth(box),
             height: 220,
             cursor: {sync: {key: "kv", setSeries: false}, drag: {x: true, y: false}},
             scales: {x: {time: false}},
-            axes: [timeAxis, {size: 60}],
+            axes: [timeAxis, {size: 60, label: unit}],
             series: [{label: "Time", value: function (u, v) { return v == null ? "-" : clock(v); }}]
                         .concat(series),
             hooks: {
@@ -67,6 +71,10 @@
                 }]
             }
         }, options || {});
+        if (opts.kvDraw) {
+            opts.hooks.draw.push(opts.kvDraw);
+            delete opts.kvDraw;
+        }
         const plot = new uPlot(opts, data, box);
         plot.kvBox = box;
         timeCharts.push(plot);
@@ -74,22 +82,57 @@
     }
 
     const s = charts.series;
-    chart("speed", [line("Speed", "#1f77b4", 1, units.speed)], [t, s.speed]);
-    chart("current", [line("Battery current", "#e07000", 1, "A"),
-                      line("Motor current", "#7b3fb5", 1, "A")],
+    chart("speed", units.speed, [line("Speed", "#1f77b4", 1, units.speed)], [t, s.speed]);
+    chart("current", "A", [line("Battery current", "#e07000", 1, "A"),
+                           line("Motor current", "#7b3fb5", 1, "A")],
           [t, s.battery_current, s.motor_current]);
-    chart("voltage", [line("Battery voltage", "#138a72", 1, "V")], [t, s.battery_voltage]);
-    chart("power", [line("Battery power", "#c0392b", 2, "kW")], [t, s.battery_power]);
-    chart("temperature", [line("Controller temperature", "#8c564b", 1, units.temperature)],
+    chart("voltage", "V", [line("Battery voltage", "#138a72", 1, "V")], [t, s.battery_voltage]);
+    chart("power", "kW", [line("Battery power", "#c0392b", 2, "kW")], [t, s.battery_power]);
+    chart("temperature", units.temperature,
+          [line("Controller temperature", "#8c564b", 1, units.temperature)],
           [t, s.controller_temp]);
     // Energy per distance soars while the car creeps; the scale stops at three times the trip's
     // average so that the cruising figures stay readable (the cursor still reads every value).
+    // Where it is cut, a dashed red line across the top says so, and the box carries data-cut.
     const cap = data.whAverage != null && data.whAverage > 0 ? 3 * data.whAverage : null;
-    chart("energy", [line("Right now", "#999999", 0, units.energy),
-                     line("Trip so far", "#2ca02c", 0, units.energy, {width: 2})],
+    const energyBox = document.querySelector('.chart[data-chart="energy"]');
+    let cutAt = null;
+    function markCut(u) {
+        if (cutAt === null) {
+            return;
+        }
+        const ctx = u.ctx;
+        const left = u.bbox.left;
+        const top = u.bbox.top;
+        const right = left + u.bbox.width;
+        ctx.save();
+        ctx.strokeStyle = "#d62728";
+        ctx.fillStyle = "#d62728";
+        ctx.lineWidth = 2 * devicePixelRatio;
+        ctx.setLineDash([6 * devicePixelRatio, 4 * devicePixelRatio]);
+        ctx.beginPath();
+        ctx.moveTo(left, top);
+        ctx.lineTo(right, top);
+        ctx.stroke();
+        ctx.font = 12 * devicePixelRatio + "px sans-serif";
+        ctx.textAlign = "right";
+        ctx.textBaseline = "top";
+        ctx.fillText("cut at " + cutAt.toFixed(0) + " " + units.energy +
+                     " (3 x the average): higher values run off the top",
+                     right - 4 * devicePixelRatio, top + 4 * devicePixelRatio);
+        ctx.restore();
+    }
+    chart("energy", units.energy, [line("Right now", "#999999", 0, units.energy),
+                                   line("Trip so far", "#2ca02c", 0, units.energy, {width: 2})],
           [t, s.wh_now, s.wh_trip],
-          {scales: {x: {time: false}, y: {range: function (u, low, high) {
+          {kvDraw: markCut, scales: {x: {time: false}, y: {range: function (u, low, high) {
               const top = cap != null && high > cap ? cap : high;
+              cutAt = top < high ? top : null;
+              if (cutAt !== null) {
+                  energyBox.dataset.cut = String(cutAt);
+              } else {
+                  delete energyBox.dataset.cut;
+              }
               return [Math.min(0, low), top > Math.min(0, low) ? top : Math.min(0, low) + 1];
           }}}});
 
@@ -127,7 +170,7 @@
             bandData.push(state[2].map(function (v) { return v ? index + 0.8 : index; }));
         }
     });
-    chart("flags", bandSeries, bandData, {
+    chart("flags", null, bandSeries, bandData, {
         height: 260,
         scales: {x: {time: false}, y: {range: [0, lanes.length]}},
         axes: [timeAxis, {
@@ -168,7 +211,7 @@
     // The battery's two figures fitted over each minute of driving.
     const m = charts.minutes;
     if (document.querySelector('.chart[data-chart="trend"]') !== null) {
-        chart("trend", [line("Open-circuit voltage", "#138a72", 1, "V", {scale: "V"}),
+        chart("trend", null, [line("Open-circuit voltage", "#138a72", 1, "V", {scale: "V"}),
                         line("Internal resistance", "#c0392b", 4, "ohm", {scale: "ohm"})],
               [m.t, m.voc, m.rint], {
             axes: [timeAxis, {scale: "V", size: 60, label: "V"},

@@ -16,7 +16,7 @@ namespace {
 // A column's part in a row: the time, a value, a flag, or one the report does not use (still
 // checked to be a number).
 struct Role {
-    enum Kind { Ms, ValueColumn, FlagColumn, Unused } kind;
+    enum Kind { Time, Ms, ValueColumn, FlagColumn, Unused } kind;
     int index;
 };
 
@@ -51,9 +51,9 @@ std::vector<std::string> splitFields(const char* begin, const char* end) {
 bool readHeader(const char* begin, const char* end, Header& header, std::string& error) {
     header.names = splitFields(begin, end);
     const std::vector<std::string>& names = header.names;
-    if (names.empty() || names[0] != "ms") {
+    if (names.empty() || (names[0] != "time" && names[0] != "ms")) {
         error = "line 1: not a trip log: its first column is " +
-                quoted(names[0].data(), names[0].data() + names[0].size()) + ", not \"ms\"";
+                quoted(names[0].data(), names[0].data() + names[0].size()) + ", not \"time\"";
         return false;
     }
     const auto has = [&](const char* name) {
@@ -84,7 +84,7 @@ bool readHeader(const char* begin, const char* end, Header& header, std::string&
         "forward", "motors_parallel", "motors_series",     "voltage_drop_warning"};
 
     header.roles.assign(names.size(), Role{Role::Unused, 0});
-    header.roles[0] = Role{Role::Ms, 0};
+    header.roles[0] = Role{names[0] == "time" ? Role::Time : Role::Ms, 0};
     const auto place = [&](const std::string& name, Role role) {
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (names[i] == name) {
@@ -95,6 +95,9 @@ bool readHeader(const char* begin, const char* end, Header& header, std::string&
         error = "line 1: no column \"" + name + "\": not a trip log, or one of another kind";
         return false;
     };
+    if (header.roles[0].kind == Role::Time && !place("ms", Role{Role::Ms, 0})) {
+        return false;
+    }
     for (int v = 0; v < valueCount; ++v) {
         if (!place(valueNames[v], Role{Role::ValueColumn, v})) {
             return false;
@@ -111,6 +114,8 @@ bool readHeader(const char* begin, const char* end, Header& header, std::string&
 class RowParser {
   public:
     explicit RowParser(const Header& header) : header(header) {}
+
+    void start() { columns.assign(header.roles.size(), 0.0); }
 
     // Fills row from one line (without its line end); false with error set when it does not fit.
     // A row with a field too many or too few is said as such, whatever field first failed: a
@@ -132,19 +137,31 @@ class RowParser {
     bool parseFields(const char* begin, const char* end, std::size_t lineNumber, TripRow& row,
                      std::string& error) {
         row.flags = 0;
-        const std::size_t columns = header.roles.size();
+        row.columns = columns.data();
+        const std::size_t count = header.roles.size();
         const char* p = begin;
-        for (std::size_t c = 0; c < columns; ++c) {
+        for (std::size_t c = 0; c < count; ++c) {
             const char* comma = static_cast<const char*>(std::memchr(p, ',', end - p));
             const char* fieldEnd = comma != nullptr ? comma : end;
-            if ((comma == nullptr) != (c + 1 == columns)) {
+            if ((comma == nullptr) != (c + 1 == count)) {
                 return false; // said by parse
+            }
+            if (header.roles[c].kind == Role::Time) {
+                if (!readLocalTime(p, fieldEnd, row.time)) {
+                    return fail(lineNumber, c,
+                                "not a local time like 2026-12-09T17:43:57.123+01:00: " +
+                                    quoted(p, fieldEnd),
+                                error);
+                }
+                p = fieldEnd + 1;
+                continue;
             }
             double value = 0;
             const std::from_chars_result read = std::from_chars(p, fieldEnd, value);
             if (read.ec != std::errc() || read.ptr != fieldEnd || !std::isfinite(value)) {
                 return fail(lineNumber, c, "not a number: " + quoted(p, fieldEnd), error);
             }
+            columns[c] = value;
             const Role role = header.roles[c];
             if (role.kind == Role::ValueColumn) {
                 row.values[role.index] = value;
@@ -155,7 +172,7 @@ class RowParser {
                 }
                 row.flags |= static_cast<unsigned>(value) << role.index;
             } else if (role.kind == Role::Ms &&
-                       !readTime(value, p, fieldEnd, lineNumber, row, error)) {
+                       !readTime(value, p, fieldEnd, lineNumber, c, row, error)) {
                 return false;
             }
             p = fieldEnd + 1;
@@ -181,9 +198,9 @@ class RowParser {
     // Milliseconds since the link started, counted on 32 bits: a count that falls by more than
     // half the range has wrapped (after 49.7 days); any other fall is not a time of this trip.
     bool readTime(double ms, const char* text, const char* textEnd, std::size_t lineNumber,
-                  TripRow& row, std::string& error) {
+                  std::size_t column, TripRow& row, std::string& error) {
         if (ms < 0 || ms >= wrap || ms != std::floor(ms)) {
-            return fail(lineNumber, 0, "not a count of milliseconds: " + quoted(text, textEnd),
+            return fail(lineNumber, column, "not a count of milliseconds: " + quoted(text, textEnd),
                         error);
         }
         if (ms < previousMs) {
@@ -200,14 +217,67 @@ class RowParser {
         return true;
     }
 
+    // "YYYY-MM-DDTHH:MM:SS.mmm+HH:MM" (or -HH:MM), each part in its range, a day of the
+    // calendar since 1970.
+    static bool readLocalTime(const char* text, const char* textEnd, LocalTime& time) {
+        static const char pattern[] = "dddd-dd-ddTdd:dd:dd.ddd+dd:dd";
+        if (textEnd - text != static_cast<std::ptrdiff_t>(sizeof pattern - 1)) {
+            return false;
+        }
+        for (std::size_t i = 0; i + 1 < sizeof pattern; ++i) {
+            const bool digit = text[i] >= '0' && text[i] <= '9';
+            if (pattern[i] == 'd' ? !digit
+                                  : (pattern[i] == '+' ? text[i] != '+' && text[i] != '-'
+                                                       : text[i] != pattern[i])) {
+                return false;
+            }
+        }
+        const auto number = [&](int at, int digits) {
+            int n = 0;
+            for (int i = 0; i < digits; ++i) {
+                n = n * 10 + (text[at + i] - '0');
+            }
+            return n;
+        };
+        const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+        const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+        const int offsetHours = number(24, 2), offsetMinutes = number(27, 2);
+        static const int monthDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+        if (year < 1970 || month < 1 || month > 12 || day < 1 ||
+            day > (month == 2 && !leap ? 28 : monthDays[month - 1]) || hour > 23 || minute > 59 ||
+            second > 59 || offsetHours > 14 || offsetMinutes > 59) {
+            return false;
+        }
+        time.localMs =
+            (daysSince1970(year, month, day) * 86400 + hour * 3600 + minute * 60 + second) *
+                int64_t{1000} +
+            number(20, 3);
+        time.offsetMinutes = (text[23] == '-' ? -1 : 1) * (offsetHours * 60 + offsetMinutes);
+        return true;
+    }
+
+    // Days from 1970-01-01 to the given date of the Gregorian calendar, not before 1970: the
+    // year taken to start in March (so a leap day ends it), in eras of 400 years.
+    static int64_t daysSince1970(int year, int month, int day) {
+        const int y = year - (month <= 2 ? 1 : 0);
+        const int era = y / 400;
+        const int yearOfEra = y - era * 400;
+        const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+        const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+        return int64_t{era} * 146097 + dayOfEra - 719468;
+    }
+
     const Header& header;
+    std::vector<double> columns;
     double previousMs = 0;
     double wraps = 0;
 };
 
 } // namespace
 
-TripReadResult readTripLog(int fd, const std::function<void(const TripRow&)>& onRow) {
+TripReadResult readTripLog(int fd, const std::function<void(const TripRow&)>& onRow,
+                           const std::function<void(const std::vector<std::string>&)>& onHeader) {
     TripReadResult result;
     std::vector<char> buffer(1 << 20);
     std::size_t filled = 0;
@@ -238,6 +308,10 @@ TripReadResult readTripLog(int fd, const std::function<void(const TripRow&)>& on
                 if (!readHeader(start, lineEnd, header, result.error)) {
                     return result;
                 }
+                parser.start();
+                if (onHeader) {
+                    onHeader(header.names);
+                }
             } else {
                 if (!parser.parse(start, lineEnd, lineNumber, row, result.error)) {
                     return result;
@@ -262,6 +336,8 @@ TripReadResult readTripLog(int fd, const std::function<void(const TripRow&)>& on
             }
             result.partialLine = rest > 0 ? lineNumber + 1 : 0;
             result.units = header.units;
+            result.columns = header.names;
+            result.hasTime = !header.roles.empty() && header.roles[0].kind == Role::Time;
             result.ok = true;
             return result;
         }
