@@ -21,6 +21,13 @@ if [ -z "${KV_IN_XVFB:-}" ]; then
             break
         fi
     done
+    # The rest runs as an ordinary user, as tools/test.sh does: Wine and the program too.
+    if [ "$(id -u)" -eq 0 ]; then
+        # shellcheck source=tools/as-user.sh
+        . tools/as-user.sh
+        run_as_user tools/windows-check.sh "$@"
+        exit $?
+    fi
     tools/windows-deps.sh
     cmake --preset windows >/dev/null
     cmake --build --preset windows
