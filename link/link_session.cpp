@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -13,8 +14,12 @@
 #include "platform/capture_folder.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "shell/app.h"
 
 bool linkRunning = false;
+LinkStep linkStep = LinkStep::none;
+char linkStatusText[256];
+uint32_t reconnectDueTick;
 
 namespace {
 // A trip log goes beside a capture log file only: a device or a pipe given as the log has no
@@ -27,7 +32,7 @@ bool captureLogIsFile() {
 void reportPortError(int code) {
     char text[1024];
     portErrorText(code, text, sizeof text);
-    showLinkError(text);
+    linkLost(text);
 }
 } // namespace
 
@@ -35,13 +40,19 @@ bool openPort(const char* portName, const char* logName) {
     if (!openDevice(portName)) {
         return false;
     }
+    if (logName != nullptr) {
+        openLogs(logName, tickCount());
+    }
+    return true;
+}
+
+void openLogs(const char* logName, uint32_t startTick) {
     openCaptureLog(logName);
     if (captureLogIsFile()) {
         char tripName[4096];
         tripLogName(captureLogPath, tripName, sizeof tripName);
-        openTripLog(tripName, tickCount());
+        openTripLog(tripName, startTick);
     }
-    return true;
 }
 
 void closePort() {
@@ -56,7 +67,8 @@ int writeText(const char* text) {
     if (sent.error != 0) {
         reportPortError(sent.error);
     }
-    if (sent.count != length) {
+    // A device that vanished is already being tried again: the short count is no news.
+    if (sent.count != length && linkStep != LinkStep::reconnecting) {
         showLinkError("Did not write all data");
     }
     return sent.count;
@@ -76,6 +88,18 @@ void showLinkError(const char* text) {
     // dashboard offers the start key again.
     linkRunning = false;
     showErrorBox(text);
+}
+
+void linkLost(const char* text) {
+    if (reconnectMode == 0 || linkStep == LinkStep::stopping) {
+        showLinkError(text);
+        return;
+    }
+    closePort();
+    linkRunning = false;
+    linkStep = LinkStep::reconnecting;
+    reconnectDueTick = tickCount() + 1000;
+    std::snprintf(linkStatusText, sizeof linkStatusText, "%.200s - reconnecting", text);
 }
 
 void reportSystemError() {

@@ -27,8 +27,11 @@ bool updateLink(uint32_t elapsedMs) {
         keys[vkS] = 0;
         toggleLink();
     }
+    advanceLink();
     if (!linkRunning) {
-        return false;
+        // A start or stop in progress keeps frames coming: its quiet times are waited out
+        // between them, and the dashboard says what the link is doing.
+        return linkStep == LinkStep::starting || linkStep == LinkStep::stopping;
     }
     readReplyLines();
     if (!linkRunning) {

@@ -18,6 +18,7 @@ int32_t running = 0;
 int32_t fullScreenWanted = 0;
 uint8_t debugMode = 0;
 uint8_t mwMode = 0;
+uint8_t reconnectMode = 0;
 int32_t keyDown[256];
 AppInfo appInfo;
 GlWindow glWindow;
@@ -153,6 +154,7 @@ CommandWords findCommandWords(const std::string& text) {
     words.debug = text.find("debug") != std::string::npos;
     words.mwmode = text.find("mwmode") != std::string::npos;
     words.nosetup = text.find("nosetup") != std::string::npos;
+    words.reconnect = text.find("reconnect") != std::string::npos;
     return words;
 }
 
@@ -177,6 +179,7 @@ int runApp(int argc, char** argv) {
         const CommandWords words = findCommandWords(text);
         debugMode = words.debug ? 1 : 0;
         mwMode = words.mwmode ? 1 : 0;
+        reconnectMode = words.reconnect ? 1 : 0;
         setup = !words.nosetup;
     }
     if (setup) {

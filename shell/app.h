@@ -10,6 +10,7 @@ extern int32_t running;          // the outer loop runs while non-zero
 extern int32_t fullScreenWanted; // full-screen state for the next window creation
 extern uint8_t debugMode;        // "debug" on the command line
 extern uint8_t mwMode;           // "mwmode" on the command line
+extern uint8_t reconnectMode;    // "reconnect" on the command line
 extern int32_t keyDown[256];     // key state by Windows virtual-key code
 extern AppInfo appInfo;
 extern GlWindow glWindow;
@@ -28,9 +29,10 @@ struct CommandWords {
     bool debug = false;
     bool mwmode = false;
     bool nosetup = false;
+    bool reconnect = false;
 };
 
-// Case-sensitive substring search for the three words anywhere in the text.
+// Case-sensitive substring search for the four words anywhere in the text.
 CommandWords findCommandWords(const std::string& text);
 
 // Size, depth and full-screen state of the window from `settings`; also sets fullScreenWanted.
