@@ -29,13 +29,16 @@ bool updateLink(uint32_t elapsedMs) {
     }
     advanceLink();
     if (!linkRunning) {
-        // A start or stop in progress keeps frames coming: its quiet times are waited out
-        // between them, and the dashboard says what the link is doing.
-        return linkStep == LinkStep::starting || linkStep == LinkStep::stopping;
+        // A start or stop in progress, or a device being tried again, keeps frames coming: the
+        // quiet times and the retries are waited out between them, and the dashboard says
+        // what the link is doing.
+        return linkStep != LinkStep::none;
     }
     readReplyLines();
     if (!linkRunning) {
-        return false; // the read failed: the port is closed and its last values are stale
+        // The read failed: the port is closed and its last values are stale; a reconnect
+        // keeps the frames coming.
+        return linkStep != LinkStep::none;
     }
     accumulateFrame(elapsedMs);
     return true;

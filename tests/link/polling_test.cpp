@@ -214,8 +214,9 @@ TEST_F(Polling, WithReconnectTwoReplugsStartTheLinkAgainWithNewLogsAndNoBox) {
     keys[vkS] = 1;
     ASSERT_TRUE(waitFor(
         [&] {
-            updateLink(16);
+            const bool busy = updateLink(16);
             if (linkStep == LinkStep::reconnecting) {
+                EXPECT_TRUE(busy) << "the window keeps drawing while the device is away";
                 ++framesReconnecting;
                 EXPECT_STREQ(linkStatusText, "Input/output error - reconnecting");
                 EXPECT_EQ(captureLog, nullptr);
