@@ -392,6 +392,61 @@ TEST_F(PortTiming, AStartSendsEachCommandAfterItsDrains) {
     }
 }
 
+// The same start run as the dashboard runs it, a step each frame of 16 ms: nothing sleeps, and
+// every byte goes out as in the start above, each half second of quiet waited out to the end of
+// the frame in which it ran out, so at most a frame late for each drain round.
+TEST_F(PortTiming, AStartRunAcrossFramesSendsTheSameBytesNeverSleepingAndAtMostAFrameLatePerRound) {
+    constexpr uint32_t frameMs = 16;
+    const struct Case {
+        const char* what;
+        bool neverQuiet;
+        uint32_t pAt, q4At;
+        uint32_t roundsBeforeP, roundsBeforeQ4;
+    } cases[] = {
+        {"quiet", false, 1000, 1500, 2, 3},
+        {"never quiet", true, 10000, 15000, 20, 30},
+    };
+    const ScratchFolder folder("kv-timing");
+    ASSERT_EQ(symlink(pair.slavePath.c_str(), (folder.path + "/COM1").c_str()), 0);
+    WorkingDirectoryGuard here(folder.path);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        timedWrites.clear();
+        testClock.sleeps.clear();
+        setPortWriteFunction(timedWrite);
+        const uint32_t begin = testClock.now;
+        beginStart();
+        int frames = 0;
+        while (linkStep == LinkStep::starting && frames < 10000) {
+            testClock.now += frameMs;
+            if (c.neverQuiet) {
+                controllerSays(pair.master, testClock.words);
+            }
+            advanceLink();
+            ++frames;
+        }
+        const std::string log = noteCaptureLog();
+        ASSERT_TRUE(linkRunning);
+        EXPECT_TRUE(testClock.sleeps.empty());
+        ASSERT_EQ(timedWrites.size(), 3u);
+        EXPECT_EQ(timedWrites[0].bytes, " \x1b\x1b");
+        EXPECT_EQ(timedWrites[0].tick - begin, 0u);
+        EXPECT_EQ(timedWrites[1].bytes, "p\r\n");
+        EXPECT_GE(timedWrites[1].tick - begin, c.pAt);
+        EXPECT_LE(timedWrites[1].tick - begin, c.pAt + c.roundsBeforeP * frameMs);
+        EXPECT_EQ(timedWrites[2].bytes, "Q4\r\n");
+        EXPECT_GE(timedWrites[2].tick - begin, c.q4At);
+        EXPECT_LE(timedWrites[2].tick - begin, c.q4At + c.roundsBeforeQ4 * frameMs);
+        // Only what follows "Q4" is logged.
+        EXPECT_TRUE(readFile(log).empty());
+        EXPECT_TRUE(errorBoxes.empty());
+        setPortWriteFunction(nullptr);
+        closePort();
+        linkRunning = false;
+        wire();
+    }
+}
+
 // A write that stalls or fails ends the start at once: one report, nothing more on the line, no
 // drain, the link stopped.
 TEST_F(PortTiming, AWriteFaultEndsTheStartWithOneReport) {
