@@ -21,6 +21,7 @@
 #include "link/controller_protocol.h"
 #include "link/link_session.h"
 #include "link/serial_port.h"
+#include "shell/app.h"
 #include "support/link_state.h"
 #include "support/process.h"
 #include "support/simulator.h"
@@ -445,6 +446,65 @@ TEST_F(PortTiming, AStartRunAcrossFramesSendsTheSameBytesNeverSleepingAndAtMostA
         linkRunning = false;
         wire();
     }
+}
+
+// With "reconnect", a device that fails under the running link gives no box: the same COM name
+// is tried again once a second until it opens, and then the start runs again, logs of its own
+// following it.
+TEST_F(PortTiming, WithReconnectTheSameComNameIsTriedEverySecondUntilItOpensAndStartsAgain) {
+    reconnectMode = 1;
+    struct Restore {
+        ~Restore() { reconnectMode = 0; }
+    } restore;
+    const ScratchFolder folder("kv-timing");
+    const std::string com = folder.path + "/COM1";
+    ASSERT_EQ(symlink(pair.slavePath.c_str(), com.c_str()), 0);
+    WorkingDirectoryGuard here(folder.path);
+    startLink();
+    const std::string firstLog = noteCaptureLog();
+    ASSERT_TRUE(linkRunning);
+    wire(10);
+
+    // Unplugged: the line goes, and its name with it.
+    ASSERT_EQ(unlink(com.c_str()), 0);
+    closeTerminalPair(pair);
+    const uint32_t lost = testClock.now;
+    readReplyLines();
+    EXPECT_EQ(linkStep, LinkStep::reconnecting);
+    EXPECT_STREQ(linkStatusText, "Input/output error - reconnecting");
+    EXPECT_TRUE(errorBoxes.empty());
+    EXPECT_TRUE(isPortClosed());
+    EXPECT_EQ(captureLog, nullptr);
+    EXPECT_FALSE(linkRunning);
+
+    // Plugged in again under the same name 2.5 s later: the try at 3 s opens it.
+    uint32_t openedAfter = 0;
+    for (int frame = 0; frame < 500 && openedAfter == 0; ++frame) {
+        testClock.now += 10;
+        if (testClock.now - lost == 2500) {
+            pair = openTerminalPair();
+            fcntl(pair.master, F_SETFL, O_NONBLOCK);
+            testClock.controller = pair.master;
+            ASSERT_EQ(symlink(pair.slavePath.c_str(), com.c_str()), 0);
+        }
+        advanceLink();
+        if (!isPortClosed()) {
+            openedAfter = testClock.now - lost;
+        }
+    }
+    EXPECT_EQ(openedAfter, 3000u);
+    EXPECT_EQ(linkStep, LinkStep::starting);
+    EXPECT_EQ(wire(3), " \x1b\x1b");
+    for (int frame = 0; frame < 500 && linkStep == LinkStep::starting; ++frame) {
+        testClock.now += 10;
+        advanceLink();
+    }
+    EXPECT_TRUE(linkRunning);
+    EXPECT_EQ(wire(7), "p\r\nQ4\r\n");
+    const std::string secondLog = noteCaptureLog();
+    EXPECT_NE(secondLog, "");
+    EXPECT_NE(secondLog, firstLog);
+    EXPECT_TRUE(errorBoxes.empty());
 }
 
 // A write that stalls or fails ends the start at once: one report, nothing more on the line, no
