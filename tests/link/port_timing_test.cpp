@@ -393,10 +393,11 @@ TEST_F(PortTiming, AStartSendsEachCommandAfterItsDrains) {
     }
 }
 
-// The same start run as the dashboard runs it, a step each frame of 16 ms: nothing sleeps, and
-// every byte goes out as in the start above, each half second of quiet waited out to the end of
-// the frame in which it ran out, so at most a frame late for each drain round.
-TEST_F(PortTiming, AStartRunAcrossFramesSendsTheSameBytesNeverSleepingAndAtMostAFrameLatePerRound) {
+// The same start and a stop run as the dashboard runs them, a step each frame of 16 ms: nothing
+// sleeps, and every byte goes out as in the start above, each half second of quiet waited out to
+// the end of the frame in which it ran out, so at most a frame late for each drain round.
+TEST_F(PortTiming,
+       AStartAndStopRunAcrossFramesSendTheSameBytesNeverSleepingAtMostAFrameLatePerRound) {
     constexpr uint32_t frameMs = 16;
     const struct Case {
         const char* what;
@@ -440,10 +441,29 @@ TEST_F(PortTiming, AStartRunAcrossFramesSendsTheSameBytesNeverSleepingAndAtMostA
         EXPECT_LE(timedWrites[2].tick - begin, c.q4At + c.roundsBeforeQ4 * frameMs);
         // Only what follows "Q4" is logged.
         EXPECT_TRUE(readFile(log).empty());
+
+        // The stop: its bytes go out in the frame of the key, the port closes once its quiet
+        // time has run out.
+        const uint32_t stopBegin = testClock.now;
+        beginStop();
+        ASSERT_EQ(timedWrites.size(), 4u);
+        EXPECT_EQ(timedWrites[3].bytes, " \x1b\x1b");
+        EXPECT_EQ(timedWrites[3].tick, stopBegin);
+        while (linkStep == LinkStep::stopping && frames < 20000) {
+            testClock.now += frameMs;
+            if (c.neverQuiet) {
+                controllerSays(pair.master, testClock.words);
+            }
+            advanceLink();
+            ++frames;
+            EXPECT_EQ(isPortClosed(), linkStep == LinkStep::none);
+        }
+        const uint32_t stopRounds = c.neverQuiet ? 10 : 1;
+        EXPECT_GE(testClock.now - stopBegin, 500 * stopRounds);
+        EXPECT_LE(testClock.now - stopBegin, (500 + frameMs) * stopRounds);
+        EXPECT_TRUE(testClock.sleeps.empty());
         EXPECT_TRUE(errorBoxes.empty());
         setPortWriteFunction(nullptr);
-        closePort();
-        linkRunning = false;
         wire();
     }
 }
