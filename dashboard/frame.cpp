@@ -310,5 +310,9 @@ void drawOverlays() {
         glViewport(0, 0, viewWidth, viewHeight);
         glColor3f(0.0f, 1.0f, 0.0f);
         printText(smallFont, true, 500.0f, 500.0f, "Hit s to start/stop");
+        if (linkStatusText[0] != '\0') {
+            glColor3f(1.0f, 1.0f, 0.0f);
+            printText(smallFont, true, 500.0f, 400.0f, "%s", linkStatusText);
+        }
     }
 }

@@ -33,6 +33,7 @@ inline constexpr FrameInput liveInputs[] = {
     {channelCalibration, sizeof channelCalibration}, // how those values are shown
     {&tripTotals, sizeof tripTotals},                // distance, energy, battery samples
     {&linkRunning, sizeof linkRunning},              // needles or the start hint
+    {linkStatusText, sizeof linkStatusText},         // starting, stopping, reconnecting
     {&debugMode, sizeof debugMode},                  // the overlay
 };
 

@@ -2,6 +2,7 @@
 // logged and parsed in place in lineBuffer, without allocating.
 #include "link/controller_protocol.h"
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -18,81 +19,212 @@ int32_t lineFill; // emptied by every start
 
 namespace {
 constexpr uint32_t quietMs = 500;
-// A controller that never falls quiet must not hold the program for ever: after this many
-// rounds that were not quiet the drain gives up and the sequence goes on.
+// A controller that never falls quiet must not hold the link for ever: after this many rounds
+// that were not quiet the drain gives up and the sequence goes on.
 constexpr int maxDrainRounds = 10;
+constexpr uint32_t reconnectEveryMs = 1000;
 
-// Discards what the controller says until it has been quiet for 500 ms (or the port closed).
-void drainInput() {
+// A sequence is a list of writes and drains, run as far as it can go without waiting each time
+// the link is advanced; a drain's half second of quiet is waited out between frames.
+struct Action {
+    const char* text; // written; nullptr for a drain
+};
+constexpr Action drain{nullptr};
+constexpr Action stopBytes{" \x1b\x1b"};
+// The stop sequence first (a controller left streaming by an earlier run falls quiet), then the
+// start sequence: no drain follows "Q4", whose answer is the stream.
+constexpr Action startActions[] = {stopBytes, drain, drain, {"p\r\n"}, drain, {"Q4\r\n"}};
+constexpr Action stopActions[] = {stopBytes, drain};
+
+struct Sequence {
+    const Action* actions = nullptr;
+    int count = 0;
+    int next = 0;
+    bool quietWait = false; // the drain at next waits until quietAt
+    uint32_t quietAt = 0;
+    int round = 0; // drain rounds that were not quiet
+};
+Sequence sequence;
+char startLogName[256]; // the capture log of the start in progress, made once it has run
+uint32_t startTick;     // when it began: the trip log's times count from there
+bool startAfterStop;    // S came during a stop: start once it is through
+char portName[256];     // the device of the last start, tried again by a reconnect
+
+template <int Count> void beginSequence(const Action (&actions)[Count]) {
+    sequence = Sequence{};
+    sequence.actions = actions;
+    sequence.count = Count;
+}
+
+// Reads whatever has come, all of it, and throws it away. False when the port closed meanwhile.
+bool discardInput() {
     char scratch[1024];
-    for (int round = 0; round < maxDrainRounds; ++round) {
-        while (!isPortClosed() && readBytes(scratch, sizeof scratch) > 0) {
-        }
-        if (isPortClosed()) {
-            return;
-        }
-        sleepMs(quietMs);
-        if (readBytes(scratch, sizeof scratch) == 0) {
-            return;
-        }
+    while (!isPortClosed() && readBytes(scratch, sizeof scratch) > 0) {
     }
+    return !isPortClosed();
 }
 
-// Once the port has closed inside a sequence the rest of it is skipped: one fault, one message.
-void sendStopSequence() {
-    if (isPortClosed()) {
-        return;
+// Runs the sequence from where it stands until it must wait or has ended. True when it ended,
+// run through or cut short by the port closing (an error, which has been dealt with).
+bool runSequence() {
+    while (sequence.next < sequence.count) {
+        if (isPortClosed()) {
+            return true;
+        }
+        const Action& action = sequence.actions[sequence.next];
+        if (action.text != nullptr) {
+            writeText(action.text);
+            ++sequence.next;
+            continue;
+        }
+        if (!sequence.quietWait) {
+            if (!discardInput()) {
+                return true;
+            }
+            sequence.quietWait = true;
+            sequence.quietAt = tickCount() + quietMs;
+        }
+        if (static_cast<int32_t>(tickCount() - sequence.quietAt) < 0) {
+            return false;
+        }
+        char scratch[1024];
+        const bool quiet = readBytes(scratch, sizeof scratch) == 0;
+        sequence.quietWait = false;
+        if (quiet || ++sequence.round >= maxDrainRounds) {
+            ++sequence.next;
+            sequence.round = 0;
+        }
     }
-    writeText(" \x1b\x1b");
+    return true;
+}
+
+void finishStart() {
+    linkStep = LinkStep::none;
+    linkStatusText[0] = '\0';
     if (!isPortClosed()) {
-        drainInput();
-    }
-}
-
-void sendStartSequence() {
-    const char* const commands[] = {"p\r\n", "Q4\r\n"};
-    for (const char* command : commands) {
-        if (isPortClosed()) {
-            return;
-        }
-        drainInput();
-        if (isPortClosed()) {
-            return;
-        }
-        writeText(command);
-    }
-}
-} // namespace
-
-void startLink() {
-    char logName[256];
-    captureLogName(std::time(nullptr), logName, sizeof logName);
-    char portName[256];
-    comDevicePath(settings.comPort, portName, sizeof portName);
-    if (!openPort(portName, logName)) {
-        reportOpenFailure(portName);
-        return;
-    }
-    // A partial line from an earlier run would be glued to this run's first line.
-    lineFill = 0;
-    sendStopSequence();
-    sendStartSequence();
-    if (!isPortClosed()) {
+        openLogs(startLogName, startTick);
         linkRunning = true;
     }
 }
 
-void stopLink() {
-    linkRunning = false;
-    sendStopSequence();
+void finishStop() {
+    linkStep = LinkStep::none;
+    linkStatusText[0] = '\0';
     closePort();
+    if (startAfterStop) {
+        startAfterStop = false;
+        beginStart();
+    }
+}
+
+// The port is open: the start sequence goes on from the next frames, its logs named now.
+void beginStartSequence() {
+    captureLogName(std::time(nullptr), startLogName, sizeof startLogName);
+    startTick = tickCount();
+    // A partial line from an earlier run would be glued to this run's first line.
+    lineFill = 0;
+    linkStep = LinkStep::starting;
+    std::snprintf(linkStatusText, sizeof linkStatusText, "%s", "Starting the link...");
+    beginSequence(startActions);
+    advanceLink();
+}
+
+void tryReconnect() {
+    const uint32_t now = tickCount();
+    if (static_cast<int32_t>(now - reconnectDueTick) < 0) {
+        return;
+    }
+    if (!openDevice(portName)) {
+        closeDevice(); // held only to report why, and nobody is told while it is away
+        reconnectDueTick = now + reconnectEveryMs;
+        return;
+    }
+    beginStartSequence();
+}
+
+// Runs the start or stop in progress to its end, sleeping through its quiet times.
+void runToEnd() {
+    while (linkStep == LinkStep::starting || linkStep == LinkStep::stopping) {
+        advanceLink();
+        if ((linkStep == LinkStep::starting || linkStep == LinkStep::stopping) &&
+            sequence.quietWait) {
+            const int32_t left = static_cast<int32_t>(sequence.quietAt - tickCount());
+            if (left > 0) {
+                sleepMs(static_cast<uint32_t>(left));
+            }
+        }
+    }
+}
+} // namespace
+
+void beginStart() {
+    comDevicePath(settings.comPort, portName, sizeof portName);
+    // The logs are made when the start has run: a start cut short leaves none behind.
+    if (!openPort(portName, nullptr)) {
+        reportOpenFailure(portName);
+        return;
+    }
+    beginStartSequence();
+}
+
+void beginStop() {
+    startAfterStop = false;
+    linkRunning = false;
+    linkStep = LinkStep::stopping;
+    std::snprintf(linkStatusText, sizeof linkStatusText, "%s", "Stopping the link...");
+    beginSequence(stopActions);
+    advanceLink();
+}
+
+void advanceLink() {
+    switch (linkStep) {
+    case LinkStep::starting:
+        if (runSequence() && linkStep == LinkStep::starting) {
+            finishStart();
+        }
+        break;
+    case LinkStep::stopping:
+        if (runSequence() && linkStep == LinkStep::stopping) {
+            finishStop();
+        }
+        break;
+    case LinkStep::reconnecting:
+        tryReconnect();
+        break;
+    case LinkStep::none:
+        break;
+    }
+}
+
+void startLink() {
+    beginStart();
+    runToEnd();
+}
+
+void stopLink() {
+    beginStop();
+    runToEnd();
 }
 
 void toggleLink() {
-    if (linkRunning) {
-        stopLink();
-    } else {
-        startLink();
+    switch (linkStep) {
+    case LinkStep::starting: // a start cut short still leaves the controller quiet
+        beginStop();
+        break;
+    case LinkStep::stopping: // the stop goes on; a start follows it, unless S comes again
+        startAfterStop = !startAfterStop;
+        break;
+    case LinkStep::reconnecting:
+        linkStep = LinkStep::none;
+        linkStatusText[0] = '\0';
+        break;
+    case LinkStep::none:
+        if (linkRunning) {
+            beginStop();
+        } else {
+            beginStart();
+        }
+        break;
     }
 }
 

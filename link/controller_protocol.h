@@ -11,13 +11,24 @@
 extern char lineBuffer[1024]; // received bytes not yet ended by a line feed
 extern int32_t lineFill;      // bytes held in lineBuffer; none of them is a line feed
 
-// Opens the port named by settings.comPort and sends the stop and start sequences.
-void startLink();
+// Opens the port named by settings.comPort and begins the stop and start sequences; linkStep is
+// starting until they have run (advanceLink), and then linkRunning is set and the logs are made.
+void beginStart();
 
-// Clears linkRunning, sends the stop sequence and closes the port.
+// Clears linkRunning and begins the stop sequence; linkStep is stopping until it has run and the
+// port is closed.
+void beginStop();
+
+// Runs what is due of the start or stop in progress, as far as it goes without waiting for the
+// line to fall quiet; while reconnecting, tries the device again when that is due.
+void advanceLink();
+
+// beginStart or beginStop, then the sequence run to its end, sleeping through its quiet times.
+void startLink();
 void stopLink();
 
-// stopLink when the link runs, else startLink.
+// The start/stop key: stops a running link or one being started, starts a stopped one, gives up
+// reconnecting. During a stop it asks for a start once the stop is through (again: not).
 void toggleLink();
 
 // Reads what has arrived and parses every complete line, in arrival order.

@@ -3,6 +3,7 @@
 #include "link/link_session.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -12,8 +13,12 @@
 #include "platform/capture_folder.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "shell/app.h"
 
 bool linkRunning = false;
+LinkStep linkStep = LinkStep::none;
+char linkStatusText[256];
+uint32_t reconnectDueTick;
 
 namespace {
 // A trip log goes beside a capture log file only: a device or a pipe given as the log has no
@@ -26,7 +31,7 @@ bool captureLogIsFile() {
 void reportPortError(int code) {
     char text[1024];
     portErrorText(code, text, sizeof text);
-    showLinkError(text);
+    linkLost(text);
 }
 } // namespace
 
@@ -34,13 +39,19 @@ bool openPort(const char* portName, const char* logName) {
     if (!openDevice(portName)) {
         return false;
     }
+    if (logName != nullptr) {
+        openLogs(logName, tickCount());
+    }
+    return true;
+}
+
+void openLogs(const char* logName, uint32_t startTick) {
     openCaptureLog(logName);
     if (captureLogIsFile()) {
         char tripName[4096];
         tripLogName(captureLogPath, tripName, sizeof tripName);
-        openTripLog(tripName, tickCount());
+        openTripLog(tripName, startTick);
     }
-    return true;
 }
 
 void closePort() {
@@ -55,7 +66,8 @@ int writeText(const char* text) {
     if (sent.error != 0) {
         reportPortError(sent.error);
     }
-    if (sent.count != length) {
+    // A device that vanished is already being tried again: the short count is no news.
+    if (sent.count != length && linkStep != LinkStep::reconnecting) {
         showLinkError("Did not write all data");
     }
     return sent.count;
@@ -75,6 +87,18 @@ void showLinkError(const char* text) {
     // dashboard offers the start key again.
     linkRunning = false;
     showErrorBox(text);
+}
+
+void linkLost(const char* text) {
+    if (reconnectMode == 0 || linkStep == LinkStep::stopping) {
+        showLinkError(text);
+        return;
+    }
+    closePort();
+    linkRunning = false;
+    linkStep = LinkStep::reconnecting;
+    reconnectDueTick = tickCount() + 1000;
+    std::snprintf(linkStatusText, sizeof linkStatusText, "%.200s - reconnecting", text);
 }
 
 void reportSystemError() {

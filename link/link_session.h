@@ -4,14 +4,30 @@
 // writeText and readBytes, so no failure of the port goes unanswered.
 #pragma once
 
+#include <cstdint>
+
 // Set by startLink once the start sequence has been sent; cleared by stopLink and by every error.
 extern bool linkRunning;
 
-// Opens and configures the device at portName, then creates the capture log under logName (or
-// beside it when taken) and, when that is a file, the trip log beside it; a log that cannot be
-// created is silent. False when the port could not be opened or configured (lastDeviceError tells
+// What the link is doing between frames besides streaming: a start or a stop runs as steps across
+// frames, and with the "reconnect" word a vanished device is tried again about once a second.
+enum class LinkStep : uint8_t { none, starting, stopping, reconnecting };
+extern LinkStep linkStep;
+
+// What the dashboard says about the link under the start hint; "" when there is nothing to say.
+extern char linkStatusText[256];
+
+// When the next try to open a vanished device is due (tick), while reconnecting.
+extern uint32_t reconnectDueTick;
+
+// Opens and configures the device at portName, then, unless logName is nullptr, the logs
+// (openLogs). False when the port could not be opened or configured (lastDeviceError tells
 // why; the caller reports it with reportOpenFailure, which gives the device back).
 bool openPort(const char* portName, const char* logName);
+
+// Creates the capture log under logName (or beside it when taken) and, when that is a file, the
+// trip log beside it, its times counted from startTick; a log that cannot be created is silent.
+void openLogs(const char* logName, uint32_t startTick);
 
 // Closes the port (giving back the exclusive mode it took) and both logs; safe when nothing is
 // open.
@@ -29,6 +45,11 @@ int readBytes(char* buffer, int maxCount);
 // What every error of the link comes to: closePort, linkRunning cleared, then the "Error" box
 // with text.
 void showLinkError(const char* text);
+
+// The device failed under the link (hang-up, read or write failure). With the "reconnect" word,
+// unless the user is stopping the link: closePort, linkRunning cleared, no box, the text on the
+// dashboard and the device tried again in a second. Otherwise showLinkError.
+void linkLost(const char* text);
 
 // showLinkError with "The selected COM port could not be opened" for a missing device, else the
 // system's text for the last error ("Unknown error N" when it has none).

@@ -27,12 +27,18 @@ bool updateLink(uint32_t elapsedMs) {
         keys[vkS] = 0;
         toggleLink();
     }
+    advanceLink();
     if (!linkRunning) {
-        return false;
+        // A start or stop in progress, or a device being tried again, keeps frames coming: the
+        // quiet times and the retries are waited out between them, and the dashboard says
+        // what the link is doing.
+        return linkStep != LinkStep::none;
     }
     readReplyLines();
     if (!linkRunning) {
-        return false; // the read failed: the port is closed and its last values are stale
+        // The read failed: the port is closed and its last values are stale; a reconnect
+        // keeps the frames coming.
+        return linkStep != LinkStep::none;
     }
     accumulateFrame(elapsedMs);
     return true;

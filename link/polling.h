@@ -3,7 +3,8 @@
 #include <cstdint>
 
 // Acts on Escape (quit), F1 (full-screen toggle) and S (start/stop), then, while the link runs,
-// reads the controller's lines and accumulates the frame. True while the link runs (the main
+// reads the controller's lines and accumulates the frame; a start or stop in progress goes on as
+// far as it can without waiting. True while the link runs, starts, stops or reconnects (the main
 // loop draws the next frame at once), false when idle (the main loop rests 10 ms).
 // Uses the window and key array kept by initDashboard.
 bool updateLink(uint32_t elapsedMs);

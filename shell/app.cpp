@@ -149,6 +149,7 @@ CommandWords findCommandWords(const std::string& text) {
     words.debug = text.find("debug") != std::string::npos;
     words.mwmode = text.find("mwmode") != std::string::npos;
     words.nosetup = text.find("nosetup") != std::string::npos;
+    words.reconnect = text.find("reconnect") != std::string::npos;
     return words;
 }
 
@@ -174,6 +175,7 @@ int runApp(int argc, char** argv) {
         const CommandWords words = findCommandWords(text);
         debugMode = words.debug ? 1 : 0;
         mwMode = words.mwmode ? 1 : 0;
+        reconnectMode = words.reconnect ? 1 : 0;
         setup = !words.nosetup;
     }
     if (setup) {

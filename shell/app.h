@@ -28,9 +28,10 @@ struct CommandWords {
     bool debug = false;
     bool mwmode = false;
     bool nosetup = false;
+    bool reconnect = false;
 };
 
-// Case-sensitive substring search for the three words anywhere in the text.
+// Case-sensitive substring search for the four words anywhere in the text.
 CommandWords findCommandWords(const std::string& text);
 
 // Size, depth and full-screen state of the window from `settings`; also sets fullScreenWanted.

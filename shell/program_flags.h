@@ -7,4 +7,5 @@ extern int32_t running;          // the outer loop runs while non-zero
 extern int32_t fullScreenWanted; // full-screen state for the next window creation
 extern uint8_t debugMode;        // "debug" on the command line
 extern uint8_t mwMode;           // "mwmode" on the command line
+extern uint8_t reconnectMode;    // "reconnect" on the command line
 extern int32_t keyDown[256];     // key state by Windows virtual-key code

@@ -12,6 +12,7 @@ const char* const commandWords[] = {
     "  nosetup    skip the setup dialog and use the saved settings",
     "  debug      show the latest controller line and the frame rate",
     "  mwmode     use the alternative motor-voltage scale",
+    "  reconnect  when the serial device goes away, try it again every second and restart",
 };
 
 const char* const helpHead =

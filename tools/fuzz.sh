@@ -4,7 +4,7 @@
 # input that caused it is kept under build/fuzz/findings/.
 #
 # Usage: tools/fuzz.sh TARGET SECONDS [--merge]
-#   TARGET   reply_lines, settings_record, dial_scale, or all
+#   TARGET   reply_lines, line_parse, settings_record, dial_scale, or all
 #   SECONDS  how long each target runs
 #   --merge  afterwards, merge what the run found into tests/fuzz/corpus/TARGET (minimised)
 set -euo pipefail
@@ -17,7 +17,7 @@ fi
 target="$1"
 seconds="$2"
 merge="${3:-}"
-all_targets=(reply_lines settings_record dial_scale)
+all_targets=(reply_lines line_parse settings_record dial_scale)
 
 if [ "$target" = all ]; then
     for t in "${all_targets[@]}"; do
@@ -55,6 +55,8 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 extra=()
 if [ "$target" = reply_lines ]; then
     extra+=(-max_len=8192)
+elif [ "$target" = line_parse ]; then
+    extra+=(-max_len=1032) # a whole line of 1023 bytes and the nine option bytes
 fi
 run=()
 if [ "$target" = settings_record ]; then

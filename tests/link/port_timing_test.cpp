@@ -22,6 +22,7 @@
 #include "link/link_session.h"
 #include "link/serial_port.h"
 #include "platform/posix/serial_write.h"
+#include "shell/app.h"
 #include "support/link_state.h"
 #include "support/process.h"
 #include "support/simulator.h"
@@ -398,6 +399,140 @@ TEST_F(PortTiming, AStartSendsEachCommandAfterItsDrains) {
         linkRunning = false;
         wire();
     }
+}
+
+// The same start and a stop run as the dashboard runs them, a step each frame of 16 ms: nothing
+// sleeps, and every byte goes out as in the start above, each half second of quiet waited out to
+// the end of the frame in which it ran out, so at most a frame late for each drain round.
+TEST_F(PortTiming,
+       AStartAndStopRunAcrossFramesSendTheSameBytesNeverSleepingAtMostAFrameLatePerRound) {
+    constexpr uint32_t frameMs = 16;
+    const struct Case {
+        const char* what;
+        bool neverQuiet;
+        uint32_t pAt, q4At;
+        uint32_t roundsBeforeP, roundsBeforeQ4;
+    } cases[] = {
+        {"quiet", false, 1000, 1500, 2, 3},
+        {"never quiet", true, 10000, 15000, 20, 30},
+    };
+    const ScratchFolder folder("kv-timing");
+    ASSERT_EQ(symlink(pair.slavePath.c_str(), (folder.path + "/COM1").c_str()), 0);
+    WorkingDirectoryGuard here(folder.path);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        timedWrites.clear();
+        testClock.sleeps.clear();
+        setPortWriteFunction(timedWrite);
+        const uint32_t begin = testClock.now;
+        beginStart();
+        int frames = 0;
+        while (linkStep == LinkStep::starting && frames < 10000) {
+            testClock.now += frameMs;
+            if (c.neverQuiet) {
+                controllerSays(pair.master, testClock.words);
+            }
+            advanceLink();
+            ++frames;
+        }
+        const std::string log = noteCaptureLog();
+        ASSERT_TRUE(linkRunning);
+        EXPECT_TRUE(testClock.sleeps.empty());
+        ASSERT_EQ(timedWrites.size(), 3u);
+        EXPECT_EQ(timedWrites[0].bytes, " \x1b\x1b");
+        EXPECT_EQ(timedWrites[0].tick - begin, 0u);
+        EXPECT_EQ(timedWrites[1].bytes, "p\r\n");
+        EXPECT_GE(timedWrites[1].tick - begin, c.pAt);
+        EXPECT_LE(timedWrites[1].tick - begin, c.pAt + c.roundsBeforeP * frameMs);
+        EXPECT_EQ(timedWrites[2].bytes, "Q4\r\n");
+        EXPECT_GE(timedWrites[2].tick - begin, c.q4At);
+        EXPECT_LE(timedWrites[2].tick - begin, c.q4At + c.roundsBeforeQ4 * frameMs);
+        // Only what follows "Q4" is logged.
+        EXPECT_TRUE(readFile(log).empty());
+
+        // The stop: its bytes go out in the frame of the key, the port closes once its quiet
+        // time has run out.
+        const uint32_t stopBegin = testClock.now;
+        beginStop();
+        ASSERT_EQ(timedWrites.size(), 4u);
+        EXPECT_EQ(timedWrites[3].bytes, " \x1b\x1b");
+        EXPECT_EQ(timedWrites[3].tick, stopBegin);
+        while (linkStep == LinkStep::stopping && frames < 20000) {
+            testClock.now += frameMs;
+            if (c.neverQuiet) {
+                controllerSays(pair.master, testClock.words);
+            }
+            advanceLink();
+            ++frames;
+            EXPECT_EQ(isPortClosed(), linkStep == LinkStep::none);
+        }
+        const uint32_t stopRounds = c.neverQuiet ? 10 : 1;
+        EXPECT_GE(testClock.now - stopBegin, 500 * stopRounds);
+        EXPECT_LE(testClock.now - stopBegin, (500 + frameMs) * stopRounds);
+        EXPECT_TRUE(testClock.sleeps.empty());
+        EXPECT_TRUE(errorBoxes.empty());
+        setPortWriteFunction(nullptr);
+        wire();
+    }
+}
+
+// With "reconnect", a device that fails under the running link gives no box: the same COM name
+// is tried again once a second until it opens, and then the start runs again, logs of its own
+// following it.
+TEST_F(PortTiming, WithReconnectTheSameComNameIsTriedEverySecondUntilItOpensAndStartsAgain) {
+    reconnectMode = 1;
+    struct Restore {
+        ~Restore() { reconnectMode = 0; }
+    } restore;
+    const ScratchFolder folder("kv-timing");
+    const std::string com = folder.path + "/COM1";
+    ASSERT_EQ(symlink(pair.slavePath.c_str(), com.c_str()), 0);
+    WorkingDirectoryGuard here(folder.path);
+    startLink();
+    const std::string firstLog = noteCaptureLog();
+    ASSERT_TRUE(linkRunning);
+    wire(10);
+
+    // Unplugged: the line goes, and its name with it.
+    ASSERT_EQ(unlink(com.c_str()), 0);
+    closeTerminalPair(pair);
+    const uint32_t lost = testClock.now;
+    readReplyLines();
+    EXPECT_EQ(linkStep, LinkStep::reconnecting);
+    EXPECT_STREQ(linkStatusText, "Input/output error - reconnecting");
+    EXPECT_TRUE(errorBoxes.empty());
+    EXPECT_TRUE(isPortClosed());
+    EXPECT_EQ(captureLog, nullptr);
+    EXPECT_FALSE(linkRunning);
+
+    // Plugged in again under the same name 2.5 s later: the try at 3 s opens it.
+    uint32_t openedAfter = 0;
+    for (int frame = 0; frame < 500 && openedAfter == 0; ++frame) {
+        testClock.now += 10;
+        if (testClock.now - lost == 2500) {
+            pair = openTerminalPair();
+            fcntl(pair.master, F_SETFL, O_NONBLOCK);
+            testClock.controller = pair.master;
+            ASSERT_EQ(symlink(pair.slavePath.c_str(), com.c_str()), 0);
+        }
+        advanceLink();
+        if (!isPortClosed()) {
+            openedAfter = testClock.now - lost;
+        }
+    }
+    EXPECT_EQ(openedAfter, 3000u);
+    EXPECT_EQ(linkStep, LinkStep::starting);
+    EXPECT_EQ(wire(3), " \x1b\x1b");
+    for (int frame = 0; frame < 500 && linkStep == LinkStep::starting; ++frame) {
+        testClock.now += 10;
+        advanceLink();
+    }
+    EXPECT_TRUE(linkRunning);
+    EXPECT_EQ(wire(7), "p\r\nQ4\r\n");
+    const std::string secondLog = noteCaptureLog();
+    EXPECT_NE(secondLog, "");
+    EXPECT_NE(secondLog, firstLog);
+    EXPECT_TRUE(errorBoxes.empty());
 }
 
 // A write that stalls or fails ends the start at once: one report, nothing more on the line, no

@@ -17,7 +17,8 @@ TEST(Simulator, HelpDocumentsEveryOption) {
     for (const char* option :
          {"--com", "--rate", "--voc", "--rint", "--k2k", "--start-at", "--replay", "--loop",
           "--seed", "--garbage", "--overlong-after", "--hangup-after", "--never-quiet",
-          "--hangup-mid-line", "--flood-after", "--feed-every-byte", "--raw-bytes"}) {
+          "--hangup-mid-line", "--flood-after", "--feed-every-byte", "--raw-bytes", "--streaming",
+          "--replug-after", "--replugs", "--replug-ms"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     runCommand(std::string(KV_SIMULATOR_PATH) + " --bogus 2>/dev/null", &code);

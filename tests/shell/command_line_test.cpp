@@ -20,23 +20,26 @@ TEST(CommandLineText, JoinsTheArgumentsWithSingleSpaces) {
 TEST(CommandWords, AreCaseSensitiveSubstringsAnywhere) {
     struct Case {
         const char* text;
-        bool debug, mwmode, nosetup;
+        bool debug, mwmode, nosetup, reconnect;
     };
     const Case cases[] = {
-        {"", false, false, false},
-        {"xnosetupx", false, false, true},
-        {"NOSETUP", false, false, false},
-        {"no setup", false, false, false},
-        {"nosetup mwmode debug", true, true, true},
-        {"mwmodedebugnosetup", true, true, true},
-        {"Debug MWMODE", false, false, false},
-        {"--debug", true, false, false},
+        {"", false, false, false, false},
+        {"xnosetupx", false, false, true, false},
+        {"NOSETUP", false, false, false, false},
+        {"no setup", false, false, false, false},
+        {"nosetup mwmode debug", true, true, true, false},
+        {"mwmodedebugnosetupreconnect", true, true, true, true},
+        {"Debug MWMODE Reconnect", false, false, false, false},
+        {"--debug", true, false, false, false},
+        {"--reconnect", false, false, false, true},
+        {"re connect", false, false, false, false},
     };
     for (const Case& c : cases) {
         const CommandWords words = findCommandWords(c.text);
         EXPECT_EQ(words.debug, c.debug) << c.text;
         EXPECT_EQ(words.mwmode, c.mwmode) << c.text;
         EXPECT_EQ(words.nosetup, c.nosetup) << c.text;
+        EXPECT_EQ(words.reconnect, c.reconnect) << c.text;
     }
 }
 

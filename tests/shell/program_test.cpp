@@ -98,8 +98,8 @@ TEST_F(Program, F1RecreatesTheWindowInTheOtherModeAndBack) {
 
 // As a user runs it: not as root, which exclusive mode does not keep out, and typing as on-screen
 // keyboards and remote desktops do, each key released the instant it is pressed. S starts the
-// link, S stops it, S starts it again; Escape quits with it running, and the port is free for
-// the next program.
+// link and S cuts that start short, S starts it, S stops it, S starts it again; Escape quits
+// with it running, and the port is free for the next program.
 TEST_F(Program, AsAUserInstantTapsStartStopAndRestartTheLinkAndQuittingFreesThePort) {
     SimulatorRun sim = startSimulator({"--rate", "20"}, 1, true);
     ASSERT_FALSE(HasFailure());
@@ -133,10 +133,22 @@ TEST_F(Program, AsAUserInstantTapsStartStopAndRestartTheLinkAndQuittingFreesTheP
 
     pressKeys(window, "s");
     // The second S comes while the start still waits out the controller's quiet times (1.5 s in
-    // all, no frame runs meanwhile): it stops the link once the start is through.
+    // all): it cuts the start short with the stop bytes, and the controller never streams.
     ASSERT_TRUE(waitFor([&] { return !receivedChunks(sim).empty(); }, 30s)) << errors();
     pressKeys(window, "s");
+    const auto wire = [&] {
+        std::string bytes;
+        for (const ReceivedChunk& chunk : receivedChunks(sim)) {
+            bytes += chunk.bytes;
+        }
+        return bytes;
+    };
+    ASSERT_TRUE(waitFor([&] { return wire() == " \x1b\x1b \x1b\x1b"; }, 30s)) << wire();
+    EXPECT_EQ(countSimulatorSaid(sim, "streaming"), 0);
+    // The third S may come while that stop still waits for quiet: the start follows it.
+    pressKeys(window, "s");
     ASSERT_TRUE(streams(1)) << errors();
+    pressKeys(window, "s");
     ASSERT_TRUE(waitFor([&] { return simulatorSaid(sim, "silent"); }, 30s)) << errors();
     pressKeys(window, "s");
     ASSERT_TRUE(streams(2)) << errors();
@@ -360,7 +372,8 @@ TEST_F(Program, WithoutADisplayOnlyHelpAndVersionAnswer) {
     }
     // Each command-line word on a line of its own.
     const std::string help = runCommand("'" + std::string(KV_PROGRAM_PATH) + "' --help");
-    for (const char* word : {"\n  nosetup ", "\n  debug ", "\n  mwmode ", "\n  --version "}) {
+    for (const char* word :
+         {"\n  nosetup ", "\n  debug ", "\n  mwmode ", "\n  reconnect ", "\n  --version "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }

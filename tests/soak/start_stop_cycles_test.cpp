@@ -1,6 +1,6 @@
-// Starting and stopping the link over and over against the simulator: every start gets a
-// capture log of its own holding exactly the lines that start read, and no file descriptor is
-// left behind. Each cycle takes some two seconds (the start's and the stop's quiet times): the
+// Starting and stopping the link over and over against the simulator, in steps as the frames run
+// them: every start gets a capture log of its own holding exactly the lines that start read, and
+// no file descriptor is left behind. Each cycle takes some two seconds (the start's and the stop's quiet times): the
 // test runs 20 unless KV_SOAK_CYCLES asks for more (tools/test.sh --long runs 200).
 #include <algorithm>
 #include <cstdio>
@@ -61,7 +61,14 @@ TEST(StartStopCycles, EachStartLogsExactlyItsLinesAndNoDescriptorIsLeftOpen) {
             ASSERT_TRUE(waitFor([&] { return countSimulatorSaid(sim, "silent") == cycle; },
                                 std::chrono::seconds(20)));
             const std::size_t base = sentLines(sim).size();
-            startLink();
+            // As the dashboard runs them: in steps, a frame's time apart.
+            beginStart();
+            ASSERT_TRUE(waitFor(
+                [] {
+                    advanceLink();
+                    return linkStep == LinkStep::none;
+                },
+                std::chrono::seconds(20)));
             const std::string log = noteCaptureLog();
             ASSERT_TRUE(linkRunning) << (errorBoxes.empty() ? "" : errorBoxes.front());
             ASSERT_TRUE(logs.insert(log).second) << "a log name came again: " << log;
@@ -71,7 +78,13 @@ TEST(StartStopCycles, EachStartLogsExactlyItsLinesAndNoDescriptorIsLeftOpen) {
                     return countLines(readFile(log)) >= 3 || !errorBoxes.empty();
                 },
                 std::chrono::seconds(20)));
-            stopLink();
+            beginStop();
+            ASSERT_TRUE(waitFor(
+                [] {
+                    advanceLink();
+                    return linkStep == LinkStep::none;
+                },
+                std::chrono::seconds(20)));
             ASSERT_TRUE(errorBoxes.empty()) << errorBoxes.front();
             ASSERT_TRUE(isPortClosed());
             ASSERT_EQ(captureLog, nullptr);

@@ -44,6 +44,8 @@ struct Simulator {
     long linesSent = 0;
     std::mt19937 random;
     std::string burst; // burst bytes not yet taken by the terminal; no line goes out before them
+    int replugsDone = 0;
+    long linesAtReplug = 0; // linesSent when the line was last plugged in
 };
 
 void announce(const char* text) {
@@ -226,6 +228,26 @@ void hangUp(Simulator& sim) {
     closeTerminal(sim.terminal);
 }
 
+// Unplugs the line once the dashboard has read it all, and plugs a new one in under the same
+// link after a while: the controller behind it powers up silent, as after a real replug.
+bool replug(Simulator& sim) {
+    hangUp(sim);
+    const double until = nowMs() + sim.options.replugMs;
+    while (nowMs() < until && stopRequested == 0) {
+        usleep(10000);
+    }
+    if (stopRequested != 0 || !openTerminal(sim.options.comNumber, sim.terminal)) {
+        return false;
+    }
+    sim.armed = false;
+    sim.streaming = false;
+    sim.recent.clear();
+    ++sim.replugsDone;
+    sim.linesAtReplug = sim.linesSent;
+    announce("replugged");
+    return true;
+}
+
 bool loadReplay(Simulator& sim) {
     std::ifstream in(sim.options.replayPath, std::ios::binary);
     if (!in) {
@@ -263,6 +285,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     sim.startMs = nowMs();
+    if (sim.options.streamingAtStart) {
+        sim.armed = true;
+        sim.streaming = true;
+    }
     std::fprintf(stderr, "ready %s -> %s\n", sim.terminal.link.c_str(),
                  sim.terminal.device.c_str());
     std::fflush(stderr);
@@ -299,6 +325,11 @@ int main(int argc, char** argv) {
             if (o.hangupAfter >= 0 && sim.linesSent >= o.hangupAfter) {
                 hangUp(sim);
                 return 0;
+            }
+            if (o.replugAfter >= 0 && sim.replugsDone < o.replugs &&
+                sim.linesSent - sim.linesAtReplug >= o.replugAfter && !replug(sim)) {
+                closeTerminal(sim.terminal);
+                return stopRequested != 0 ? 0 : 1;
             }
             continue;
         }

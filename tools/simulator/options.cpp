@@ -38,6 +38,13 @@ const char* const helpText =
     "  --hangup-after N   after N lines (once the dashboard has read them), close the terminal\n"
     "                     and exit\n"
     "  --never-quiet      keep streaming after the stop bytes\n"
+    "  --streaming        stream from the start, as a controller an earlier run left streaming\n"
+    "  --replug-after N   after N lines (once the dashboard has read them), close the terminal\n"
+    "                     (an unplug), and after --replug-ms make a new one under the same COM\n"
+    "                     link (a replug): a controller powered up afresh, silent until started;\n"
+    "                     again after every N lines, --replugs times in all\n"
+    "  --replugs K        with --replug-after: how many replugs (default 2)\n"
+    "  --replug-ms MS     with --replug-after: how long the line stays unplugged (default 1500)\n"
     "  --hangup-mid-line  with --hangup-after: the last line goes out only half, without its\n"
     "                     CR LF\n"
     "  --flood-after N    after N lines, a burst of 65536 random bytes without a line feed,\n"
@@ -49,7 +56,8 @@ const char* const helpText =
     "\n"
     "Standard output: every line sent, without its CR LF, followed by a line feed (with\n"
     "--feed-every-byte: every one-byte line; a half line or a burst as far as it went).\n"
-    "Standard error: \"ready COM<n> -> <device>\", \"streaming\", \"silent\", \"hangup\", and one\n"
+    "Standard error: \"ready COM<n> -> <device>\", \"streaming\", \"silent\", \"hangup\",\n"
+    "\"replugged\", and one\n"
     "line \"rx <ms> <hex bytes>\" per read of what the dashboard sent (ms since the start).\n";
 
 bool numberArgument(int argc, char** argv, int& i, double& value) {
@@ -82,6 +90,17 @@ int parseOptions(int argc, char** argv, SimOptions& options) {
             options.loopReplay = true;
         } else if (std::strcmp(arg, "--never-quiet") == 0) {
             options.neverQuiet = true;
+        } else if (std::strcmp(arg, "--streaming") == 0) {
+            options.streamingAtStart = true;
+        } else if (std::strcmp(arg, "--replug-after") == 0 &&
+                   (ok = numberArgument(argc, argv, i, value))) {
+            options.replugAfter = static_cast<int>(value);
+        } else if (std::strcmp(arg, "--replugs") == 0 &&
+                   (ok = numberArgument(argc, argv, i, value))) {
+            options.replugs = static_cast<int>(value);
+        } else if (std::strcmp(arg, "--replug-ms") == 0 &&
+                   (ok = numberArgument(argc, argv, i, value))) {
+            options.replugMs = value;
         } else if (std::strcmp(arg, "--hangup-mid-line") == 0) {
             options.hangupMidLine = true;
         } else if (std::strcmp(arg, "--feed-every-byte") == 0) {

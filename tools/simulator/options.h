@@ -12,14 +12,18 @@ struct SimOptions {
     std::string replayPath;     // replay this capture log instead of the drive
     bool loopReplay = false;
     unsigned seed = 1;
-    int garbageEvery = 0;       // every Nth line is random bytes; 0 = never
-    int overlongAfter = -1;     // after N lines, one line of 1100 bytes; -1 = never
-    int hangupAfter = -1;       // after N lines, hang up and exit; -1 = never
-    bool neverQuiet = false;    // keep streaming after the stop bytes
-    bool hangupMidLine = false; // with hangupAfter: the last line goes out only half
-    int floodAfter = -1;        // after N lines, 64 KiB without a line feed; -1 = never
-    bool feedEveryByte = false; // a line feed after every byte of every line
-    int rawBytesEvery = 0;      // every Nth line holds a NUL and bytes 128..255; 0 = never
+    int garbageEvery = 0;          // every Nth line is random bytes; 0 = never
+    int overlongAfter = -1;        // after N lines, one line of 1100 bytes; -1 = never
+    int hangupAfter = -1;          // after N lines, hang up and exit; -1 = never
+    bool neverQuiet = false;       // keep streaming after the stop bytes
+    bool hangupMidLine = false;    // with hangupAfter: the last line goes out only half
+    int floodAfter = -1;           // after N lines, 64 KiB without a line feed; -1 = never
+    bool feedEveryByte = false;    // a line feed after every byte of every line
+    int rawBytesEvery = 0;         // every Nth line holds a NUL and bytes 128..255; 0 = never
+    bool streamingAtStart = false; // streams from the start, as a controller left running
+    int replugAfter = -1;          // every N lines, unplug and plug in again; -1 = never
+    int replugs = 2;               // with replugAfter: how many times
+    double replugMs = 1500;        // with replugAfter: how long the line stays unplugged
 };
 
 // Fills options from argv. Returns -1 to go on, otherwise the exit code to leave with: 0 after
