@@ -26,6 +26,8 @@ program=$(realpath "${1:-build/default/kestroview}")
 stamps=$(realpath build/default/bench/libkv_latency_stamps.so)
 simulator=$(realpath build/default/tools/simulator/kestroview-sim)
 here=$(dirname "$(realpath "$0")")
+# shellcheck source=bench/bench-support.sh
+. "$here/bench-support.sh"
 skipped=20
 
 pid="" sim="" folder="" log=""
@@ -50,23 +52,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The settings record, 136 bytes: the defaults but for 3 x 4 cells with the battery model in
-# slot 10, 1024 x 768 and 32 bits, windowed (as bench/running-cpu.sh).
-writeSettings() {
-    perl -e 'print pack("l<14 f< l<5 l<11 l<2 C4",
-        1, 0, 0, 105, 130, 0, 300, 0, 40, 0, 120, 0, 600, 0, 0.0124, 0, 120, 0, 400,
-        1, 0, 1, 3, 8, 4, 5, 2, 11, 7, 9, 13, 2, 1, 0, 0, 0, 0)' >"$1/KestroView.ini"
-}
-
-waitUntil() { # seconds, command...
-    local limit=$(($1 * 10))
-    shift
-    for _ in $(seq 1 "$limit"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
 
 # Reads both stamp files and prints "median p99 worst wireMedian frameMedian measured" in ms.
 analyse() {
@@ -113,13 +98,13 @@ analyse() {
 measure() {
     local rate=$1
     folder=$(mktemp -d)
-    writeSettings "$folder"
+    kv_write_settings "$folder/KestroView.ini" 1 2 # 3 x 4, 1024 x 768
     "$here/moving-lines.pl" >"$folder/lines.txt"
     (cd "$folder" && KV_LATENCY_ROLE=controller KV_LATENCY_FILE="$folder/written" \
         LD_PRELOAD="$stamps" exec "$simulator" --rate "$rate" --replay lines.txt --loop \
         >sent.txt 2>sim.txt) &
     sim=$!
-    waitUntil 10 test -L "$folder/COM1" || { echo "the simulator did not start" >&2; return 1; }
+    kv_wait_until 10 test -L "$folder/COM1" || { echo "the simulator did not start" >&2; return 1; }
     (cd "$folder" && KV_LATENCY_ROLE=dashboard KV_LATENCY_FILE="$folder/shown" \
         LD_PRELOAD="$stamps" exec "$program" nosetup >out.txt 2>err.txt) &
     pid=$!
@@ -128,18 +113,18 @@ measure() {
         window=$(xdotool search --pid "$pid" --name 'KestroView 0.4' 2>/dev/null | head -n1)
         [ -n "$window" ]
     }
-    waitUntil 30 findWindow || { echo "no window" >&2; cat "$folder/err.txt" >&2; return 1; }
+    kv_wait_until 30 findWindow || { echo "no window" >&2; cat "$folder/err.txt" >&2; return 1; }
     drawn() { [ "$(import -window "$window" -format '%[max]' info: 2>/dev/null)" != 0 ]; }
-    waitUntil 30 drawn || { echo "no frame" >&2; return 1; }
+    kv_wait_until 30 drawn || { echo "no frame" >&2; return 1; }
     xdotool windowfocus --sync "$window" keydown s sleep 0.3 keyup s
-    waitUntil 30 grep -qx streaming "$folder/sim.txt" || {
+    kv_wait_until 30 grep -qx streaming "$folder/sim.txt" || {
         echo "the link did not start" >&2
         cat "$folder/sim.txt" "$folder/err.txt" >&2
         return 1
     }
     local wanted=$((lines + skipped + 1)) seconds=$(((lines + skipped) / rate + 30))
     enough() { [ "$(wc -l <"$folder/sent.txt")" -ge "$wanted" ]; }
-    waitUntil "$seconds" enough || { echo "the simulator fell behind" >&2; return 1; }
+    kv_wait_until "$seconds" enough || { echo "the simulator fell behind" >&2; return 1; }
     sleep 0.5
     log=$(readlink /proc/"$pid"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 ||
         true)

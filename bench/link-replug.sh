@@ -8,6 +8,8 @@
 # Needs the simulator and the swap counter of build/default, xdotool and perl.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=bench/bench-support.sh
+. "$root/bench/bench-support.sh"
 program=$(realpath "${1:-$root/build/default/kestroview}")
 simulator="$root/build/default/tools/simulator/kestroview-sim"
 counter_lib="$root/build/default/tests/libkv_swap_counter.so"
@@ -32,13 +34,8 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$scratch"
-perl -e 'print pack("l<14 f< l<5 l<11 l<2 C4",
-    1, 0, 0, 105, 130, 0, 300, 0, 40, 0, 120, 0, 600, 0,
-    0.0124, 0, 120, 0, 400, 0,
-    0, 1, 3, 8, 4, 5, 2, 11, 7, 9, 13,
-    0, 1, 0, 0, 0, 0)' >KestroView.ini
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-frames() { od -An -t u8 -N8 "$scratch/swaps" | tr -d ' '; }
+kv_write_settings KestroView.ini 0 0 # 3 x 3, 640 x 480
+frames() { kv_frames "$scratch/swaps"; }
 
 "$simulator" --com 1 --rate 20 --start-at 2 --replug-after 40 --replugs 2 --replug-ms 3000 \
     >sim.out 2>sim.err &
@@ -66,11 +63,10 @@ xdotool keyup s
 hangups=0
 replugs=0
 replugged_at=0
-unplugged_frames=0
 unplugged_from=0
 current=""
-deadline=$(($(now_ms) + 60000))
-while [ "$(now_ms)" -lt "$deadline" ]; do
+deadline=$(($(kv_now_ms) + 60000))
+while [ "$(kv_now_ms)" -lt "$deadline" ]; do
     h=$(grep -c '^hangup$' sim.err || true)
     r=$(grep -c '^replugged$' sim.err || true)
     if [ "$h" -gt "$hangups" ]; then
@@ -79,7 +75,7 @@ while [ "$(now_ms)" -lt "$deadline" ]; do
     fi
     if [ "$r" -gt "$replugs" ]; then
         replugs=$r
-        replugged_at=$(now_ms)
+        replugged_at=$(kv_now_ms)
         echo "replug $r: frames presented while unplugged (3 s): $(($(frames) - unplugged_from))"
     fi
     log=$(readlink /proc/"$app_pid"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 || true)
@@ -89,7 +85,7 @@ while [ "$(now_ms)" -lt "$deadline" ]; do
     fi
     if [ "$replugged_at" -gt 0 ] && [ -n "$current" ] && [ "$(sort -u logs.txt | wc -l)" -eq $((replugs + 1)) ] &&
         [ -s "$current" ]; then
-        echo "replug $replugs to the first line in its new log: $(($(now_ms) - replugged_at)) ms"
+        echo "replug $replugs to the first line in its new log: $(($(kv_now_ms) - replugged_at)) ms"
         replugged_at=0
         [ "$replugs" -eq 2 ] && break
     fi

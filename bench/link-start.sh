@@ -10,6 +10,8 @@
 # Needs the simulator and the swap counter of build/default, xdotool and perl.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=bench/bench-support.sh
+. "$root/bench/bench-support.sh"
 program=$(realpath "${1:-$root/build/default/kestroview}")
 simulator="$root/build/default/tools/simulator/kestroview-sim"
 counter_lib="$root/build/default/tests/libkv_swap_counter.so"
@@ -28,15 +30,9 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$scratch"
-# COM1, 3 x 3 cells, 640 x 480, windowed (the layout of the screenshot, smaller).
-perl -e 'print pack("l<14 f< l<5 l<11 l<2 C4",
-    1, 0, 0, 105, 130, 0, 300, 0, 40, 0, 120, 0, 600, 0,
-    0.0124, 0, 120, 0, 400, 0,
-    0, 1, 3, 8, 4, 5, 2, 11, 7, 9, 13,
-    0, 1, 0, 0, 0, 0)' >KestroView.ini
+kv_write_settings KestroView.ini 0 0 # 3 x 3, 640 x 480
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-frames() { od -An -t u8 -N8 "$scratch/swaps" | tr -d ' '; }
+frames() { kv_frames "$scratch/swaps"; }
 press() { # held a moment: the dashboard reads key states once per frame
     xdotool keydown "$1"
     sleep 0.15
@@ -78,17 +74,17 @@ start_program
 : >logs.txt
 before=$(frames)
 press s
-began=$(now_ms)
+began=$(kv_now_ms)
 sleep 3
 note_logs
 after=$(frames)
 echo "frames in the 3 s after S: $((after - before)) ($(((after - before) / 3)) per second)"
 press Escape
-escaped=$(now_ms)
-while kill -0 "$app_pid" 2>/dev/null && [ $(($(now_ms) - escaped)) -lt 30000 ]; do
+escaped=$(kv_now_ms)
+while kill -0 "$app_pid" 2>/dev/null && [ $(($(kv_now_ms) - escaped)) -lt 30000 ]; do
     sleep 0.01
 done
-exited=$(now_ms)
+exited=$(kv_now_ms)
 wait "$app_pid" 2>/dev/null || true
 app_pid=""
 echo "Escape (pressed $((escaped - began)) ms after S) to exit: $((exited - escaped)) ms"

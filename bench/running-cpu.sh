@@ -22,6 +22,8 @@ set -euo pipefail
 rounds=3
 drive=(--start-at 2)
 here=$(dirname "$(realpath "$0")")
+# shellcheck source=bench/bench-support.sh
+. "$here/bench-support.sh"
 while [ $# -gt 0 ]; do
     case $1 in
     -n) rounds=$2; shift 2 ;;
@@ -47,36 +49,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The settings record, 136 bytes: the defaults but for 3 x 4 cells with the battery model in
-# slot 10, 1024 x 768 and 32 bits, windowed.
-writeSettings() {
-    perl -e 'print pack("l<14 f< l<5 l<11 l<2 C4",
-        1, 0, 0, 105, 130, 0, 300, 0, 40, 0, 120, 0, 600, 0, 0.0124, 0, 120, 0, 400,
-        1, 0, 1, 3, 8, 4, 5, 2, 11, 7, 9, 13, 2, 1, 0, 0, 0, 0)' >"$1/KestroView.ini"
-}
-
-waitUntil() { # seconds, command...
-    local limit=$(($1 * 10))
-    shift
-    for _ in $(seq 1 "$limit"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
 
 ticks() { sed 's/.*) //' "/proc/$pid/stat" | awk '{print $12 + $13}'; }
-frames() { od -An -t u8 "$folder/swaps" | tr -d ' '; }
+frames() { kv_frames "$folder/swaps"; }
 nowNs() { date +%s%N; }
 
 # One run of one program; sets result to "cpu% fps span lost".
 measure() {
     folder=$(mktemp -d)
-    writeSettings "$folder"
+    kv_write_settings "$folder/KestroView.ini" 1 2 # 3 x 4, 1024 x 768
     "$here/moving-lines.pl" >"$folder/lines.txt"
     (cd "$folder" && exec "$simulator" --rate 20 "${drive[@]}" >sent.txt 2>sim.txt) &
     sim=$!
-    waitUntil 10 test -L "$folder/COM1" || { echo "the simulator did not start" >&2; return 1; }
+    kv_wait_until 10 test -L "$folder/COM1" || { echo "the simulator did not start" >&2; return 1; }
     (cd "$folder" && KV_SWAP_COUNT_FILE="$folder/swaps" LD_PRELOAD="$counter" \
         exec "$1" nosetup >out.txt 2>err.txt) &
     pid=$!
@@ -85,13 +70,13 @@ measure() {
         window=$(xdotool search --pid "$pid" --name 'KestroView 0.4' 2>/dev/null | head -n1)
         [ -n "$window" ]
     }
-    waitUntil 30 findWindow || { echo "no window" >&2; cat "$folder/err.txt" >&2; return 1; }
+    kv_wait_until 30 findWindow || { echo "no window" >&2; cat "$folder/err.txt" >&2; return 1; }
     # S only once the first frame is up: keys that arrive while the program is still starting
     # are not seen.
     drawn() { [ "$(import -window "$window" -format '%[max]' info: 2>/dev/null)" != 0 ]; }
-    waitUntil 30 drawn || { echo "no frame" >&2; return 1; }
+    kv_wait_until 30 drawn || { echo "no frame" >&2; return 1; }
     xdotool windowfocus --sync "$window" keydown s sleep 0.3 keyup s
-    waitUntil 30 grep -qx streaming "$folder/sim.txt" || {
+    kv_wait_until 30 grep -qx streaming "$folder/sim.txt" || {
         echo "the link did not start" >&2
         cat "$folder/sim.txt" "$folder/err.txt" >&2
         return 1

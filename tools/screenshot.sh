@@ -6,6 +6,8 @@
 # Usage: tools/screenshot.sh [output.png]   (default: docs/screenshot.png)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=bench/bench-support.sh
+. "$root/bench/bench-support.sh"
 out=$(realpath -m "${1:-$root/docs/screenshot.png}")
 program="$root/build/default/kestroview"
 simulator="$root/build/default/tools/simulator/kestroview-sim"
@@ -39,14 +41,7 @@ cleanup() {
 trap cleanup EXIT
 cd "$scratch"
 
-# KestroView.ini, the 136-byte settings record: COM1, K1K, Celsius, battery 105..130 V,
-# 0..300 A, 0..40 kW, motor 0..120 V, 0..600 A, km, 0.0124 km/h per RPM, 0..120 km/h,
-# 0..400 W.h/km, 3 x 4, slots (battery model in slot 10), 800 x 600, 32 bits, windowed.
-perl -e 'print pack("l<14 f< l<5 l<11 l<2 C4",
-    1, 0, 0, 105, 130, 0, 300, 0, 40, 0, 120, 0, 600, 0,
-    0.0124, 0, 120, 0, 400, 1,
-    0, 1, 3, 8, 4, 5, 2, 11, 7, 9, 13,
-    1, 1, 0, 0, 0, 0)' >KestroView.ini
+kv_write_settings KestroView.ini 1 1 # 3 x 4 with the battery model, 800 x 600
 
 "$simulator" --com 1 --start-at 2 >sim.out 2>sim.err &
 sim_pid=$!

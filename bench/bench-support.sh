@@ -1,0 +1,33 @@
+# shellcheck shell=bash
+# Sourced by the benchmark scripts that run the real program against the simulator (and by
+# tools/screenshot.sh): the pieces they all need.
+
+# Writes the 136-byte settings record to FILE: COM1, K1K, Celsius, battery 105..130 V,
+# 0..300 A, 0..40 kW, motor 0..120 V, 0..600 A, km, 0.0124 km/h per RPM, 0..120 km/h,
+# 0..400 W.h/km, the default slots (battery model in slot 10), 32 bits, windowed; LAYOUT 0 is
+# 3 x 3 cells and 1 is 3 x 4, SCREEN 0, 1, 2 is 640 x 480, 800 x 600, 1024 x 768.
+# Usage: kv_write_settings FILE LAYOUT SCREEN
+kv_write_settings() {
+    perl -e 'print pack("l<14 f< l<5 l<11 l<2 C4",
+        1, 0, 0, 105, 130, 0, 300, 0, 40, 0, 120, 0, 600, 0,
+        0.0124, 0, 120, 0, 400, $ARGV[0],
+        0, 1, 3, 8, 4, 5, 2, 11, 7, 9, 13,
+        $ARGV[1], 1, 0, 0, 0, 0)' "$2" "$3" >"$1"
+}
+
+# Runs the command every 0.1 s until it succeeds (0) or SECONDS have passed (1).
+# Usage: kv_wait_until SECONDS COMMAND...
+kv_wait_until() {
+    local limit=$(($1 * 10))
+    shift
+    for _ in $(seq 1 "$limit"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+kv_now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# The frames the preloaded swap counter has counted in FILE.
+kv_frames() { od -An -t u8 -N8 "$1" | tr -d ' '; }
