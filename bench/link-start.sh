@@ -102,6 +102,9 @@ start_program
 : >logs.txt
 press s
 for _ in $(seq 1 150); do grep -q '^streaming' sim.err && break; sleep 0.1; done
+# The logs are made once the start has run, a moment after the controller starts streaming.
+# shellcheck disable=SC2016 # $1 is the inner shell's
+kv_wait_until 5 sh -c 'readlink /proc/"$1"/fd/* 2>/dev/null | grep -q kestro_original_' sh "$app_pid" || true
 note_logs
 sleep 1
 press s
@@ -110,5 +113,11 @@ sleep 1
 press Escape
 wait "$app_pid" 2>/dev/null || true
 app_pid=""
-sort -u logs.txt | while read -r log; do rm -f -- "$log"; done
+# Each capture log with the trip log beside it, whichever of the two was noted.
+sort -u logs.txt | while read -r log; do
+    t=${log##*/kestro_}
+    t=${t#original_}
+    t=${t#trip_}
+    rm -f -- "$(dirname "$log")/kestro_original_${t%.*}.log" "$(dirname "$log")/kestro_trip_${t%.*}.csv"
+done
 awk '/^rx / { if (first == "") first = $2; $2 = sprintf("%6d ms", $2 - first); print }' sim.err
