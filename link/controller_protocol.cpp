@@ -22,7 +22,6 @@ constexpr uint32_t quietMs = 500;
 // A controller that never falls quiet must not hold the link for ever: after this many rounds
 // that were not quiet the drain gives up and the sequence goes on.
 constexpr int maxDrainRounds = 10;
-constexpr uint32_t reconnectEveryMs = 1000;
 
 // A sequence is a list of writes and drains, run as far as it can go without waiting each time
 // the link is advanced; a drain's half second of quiet is waited out between frames.

@@ -13,7 +13,7 @@
 #include "platform/capture_folder.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
-#include "shell/app.h"
+#include "shell/program_flags.h"
 
 bool linkRunning = false;
 LinkStep linkStep = LinkStep::none;
@@ -97,7 +97,7 @@ void linkLost(const char* text) {
     closePort();
     linkRunning = false;
     linkStep = LinkStep::reconnecting;
-    reconnectDueTick = tickCount() + 1000;
+    reconnectDueTick = tickCount() + reconnectEveryMs;
     std::snprintf(linkStatusText, sizeof linkStatusText, "%.200s - reconnecting", text);
 }
 

@@ -17,8 +17,10 @@ extern LinkStep linkStep;
 // What the dashboard says about the link under the start hint; "" when there is nothing to say.
 extern char linkStatusText[256];
 
-// When the next try to open a vanished device is due (tick), while reconnecting.
+// When the next try to open a vanished device is due (tick), while reconnecting; the tries come
+// this often.
 extern uint32_t reconnectDueTick;
+constexpr uint32_t reconnectEveryMs = 1000;
 
 // Opens and configures the device at portName, then, unless logName is nullptr, the logs
 // (openLogs). False when the port could not be opened or configured (lastDeviceError tells
