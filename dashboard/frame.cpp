@@ -174,8 +174,10 @@ bool initDashboard(GlWindow& window, int32_t* keys) {
     glShadeModel(GL_SMOOTH);
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
+    // Everything lies at depth 0, where a less-or-equal test passes every fragment: the test
+    // would change no pixel, yet a software driver reads and writes depth for each one.
+    glDisable(GL_DEPTH_TEST);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 
     applyCalibrationOverrides();
@@ -261,7 +263,6 @@ void drawDashboardChanges() {
         if (redraw[cell]) {
             enterCell(rects[cell]);
             restoreFacesIn(rects[cell]);
-            glClear(GL_DEPTH_BUFFER_BIT);
             drawCell(cell, cells, liveParts);
         }
     }
@@ -279,7 +280,11 @@ bool dashboardChangedSinceDrawn() {
 }
 
 void beginFrame(bool keepColour) {
-    glClear(keepColour ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Depth goes along with a whole clear, for drawing with the depth test on (it costs little
+    // there); frames over kept colour leave it, unused as it is.
+    if (!keepColour) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
     glLoadIdentity();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

@@ -50,7 +50,7 @@ struct CellParts {
     void (*statusPanel)();
 };
 
-// Clears the frame (the colour too unless keepColour) and sets the cells' projection.
+// Clears colour and depth unless keepColour, and sets the cells' projection.
 void beginFrame(bool keepColour);
 
 // Draws the parts into every cell of the layout, each cell in its own viewport with an identity
