@@ -16,6 +16,8 @@ namespace {
 GLUquadric* dialQuadric = nullptr;
 
 constexpr float degToRad = 0.0174532793f; // 3.14159 / 180, as the tick numbers always sat
+constexpr double halfPi = 1.5707963267948966;
+constexpr double degToRadExact = halfPi / 90.0;
 
 // The live part, around the dial's centre: needles of this radius, the caption and value lines
 // centred on these heights.
@@ -31,6 +33,27 @@ double shownValue(const DialReading& reading) {
 void drawWedge(float angle, float outerRadius, int slicesAndLoops) {
     gluPartialDisk(dialQuadric, 0.0, outerRadius, slicesAndLoops, slicesAndLoops,
                    dialAngle(angle) - 1.0f, 2.0);
+}
+
+// Around a needle drawn by drawWedge at angle: the centre and the arc of its outer edge, with
+// whatever axis the arc crosses.
+CellBox wedgeBox(float angle) {
+    const double from = (dialAngle(angle) - 1.0) * degToRadExact;
+    const double to = from + 2.0 * degToRadExact;
+    // GLU angles run clockwise from +y: a point of the arc lies at (r sin t, r cos t).
+    double x0 = 0.0, x1 = 0.0, y0 = 0.0, y1 = 0.0;
+    const auto take = [&](double t) {
+        x0 = std::min(x0, needleRadius * std::sin(t));
+        x1 = std::max(x1, needleRadius * std::sin(t));
+        y0 = std::min(y0, needleRadius * std::cos(t));
+        y1 = std::max(y1, needleRadius * std::cos(t));
+    };
+    take(from);
+    take(to);
+    for (int quarter = int(std::ceil(from / halfPi)); quarter * halfPi <= to; ++quarter) {
+        take(quarter * halfPi);
+    }
+    return {float(500.0 + x0), float(500.0 + y0), float(500.0 + x1), float(500.0 + y1)};
 }
 
 void drawTicks(const GaugeDef& def, float sweep) {
@@ -121,17 +144,25 @@ void drawDialLive(int32_t kind) {
     glPopMatrix();
 }
 
-VerticalSpan dialLiveSpan(int32_t kind) {
+DialLiveArea dialLiveArea(int32_t kind) {
     const GaugeDef& def = gaugeDefs[kind];
     const DialReading reading = readDial(kind);
     const VerticalSpan caption = textSpan(largeFont, true, captionY, "%s", reading.caption);
     const VerticalSpan value =
         textSpan(largeFont, true, valueY, def.valueFormat, shownValue(reading), def.unit);
-    float low = std::min(caption.low, value.low);
-    float high = std::max(caption.high, value.high);
+    DialLiveArea area{};
+    area.lines = {0.0f, 500.0f + std::min(caption.low, value.low), 1000.0f,
+                  500.0f + std::max(caption.high, value.high)};
+    area.needles = {1.0f, 0.0f, 0.0f, 0.0f};
     if (reading.running != 0) {
-        low = std::min(low, -needleRadius);
-        high = std::max(high, needleRadius);
+        const float sweep = sweepDegrees(def.startAngle, def.endAngle);
+        area.needles = wedgeBox(valueAngle(def, sweep, reading.value));
+        if (kind == WhPerDistance) {
+            const CellBox second = wedgeBox(valueAngle(def, sweep, reading.secondValue));
+            area.needles = {
+                std::min(area.needles.x0, second.x0), std::min(area.needles.y0, second.y0),
+                std::max(area.needles.x1, second.x1), std::max(area.needles.y1, second.y1)};
+        }
     }
-    return {500.0f + low, 500.0f + high};
+    return area;
 }

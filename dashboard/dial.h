@@ -53,5 +53,18 @@ struct DialReading {
 static_assert(sizeof(DialReading) == 3 * 4 + 256, "no padding: readings compare byte for byte");
 DialReading readDial(int32_t kind);
 
-// The heights in the cell (0..1000) the live part of the dial of kind 0..12 can draw at now.
-VerticalSpan dialLiveSpan(int32_t kind);
+// A box in a cell's 0..1000 units; empty when x1 < x0.
+struct CellBox {
+    float x0;
+    float y0;
+    float x1;
+    float y1;
+};
+
+// Where the live part of the dial of kind 0..12 can draw now: around its needles (empty while
+// the link is stopped), and the band of its caption and value lines across the cell.
+struct DialLiveArea {
+    CellBox needles;
+    CellBox lines;
+};
+DialLiveArea dialLiveArea(int32_t kind);

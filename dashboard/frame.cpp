@@ -5,6 +5,8 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "dashboard/battery_model.h"
@@ -35,8 +37,15 @@ FrameInputs drawnFrom{};
 
 // What each cell of the last frame was drawn from, so that a frame drawn over it redraws only the
 // cells whose picture changes.
+// Pixel rectangles a cell's live part may draw into.
+struct LiveRects {
+    int count;
+    CellRect rects[2];
+};
+
 struct CellDrawnFrom {
-    int32_t kind; // the slot's kind; -1 for the status panel
+    int32_t kind;   // the slot's kind; -1 for the status panel
+    LiveRects live; // where its live part was drawn
     DialReading dial;
     StatusReading status;
     int samples;
@@ -87,42 +96,79 @@ bool noteCellReading(CellDrawnFrom& from, int32_t kind) {
     return changed;
 }
 
+bool overlap(const CellRect& a, const CellRect& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+           b.y < a.y + a.height;
+}
+
+CellRect unite(const CellRect& a, const CellRect& b) {
+    if (a.width <= 0 || a.height <= 0) {
+        return b;
+    }
+    if (b.width <= 0 || b.height <= 0) {
+        return a;
+    }
+    const int32_t x = std::min(a.x, b.x);
+    const int32_t y = std::min(a.y, b.y);
+    return {x, y, std::max(a.x + a.width, b.x + b.width) - x,
+            std::max(a.y + a.height, b.y + b.height) - y};
+}
+
+// The pixels of a box of the cell r: a pixel is covered where its centre lies inside what is
+// drawn, and a pixel more each way allows for rounding. Empty for an empty box.
+CellRect pixelsOf(const CellBox& box, const CellRect& r) {
+    if (box.x1 < box.x0 || box.y1 < box.y0) {
+        return {r.x, r.y, 0, 0};
+    }
+    const double sx = r.width / 1000.0;
+    const double sy = r.height / 1000.0;
+    const auto x0 = std::max(r.x, int32_t(std::floor(r.x + box.x0 * sx)) - 1);
+    const auto y0 = std::max(r.y, int32_t(std::floor(r.y + box.y0 * sy)) - 1);
+    const auto x1 = std::min(r.x + r.width, int32_t(std::ceil(r.x + box.x1 * sx)) + 1);
+    const auto y1 = std::min(r.y + r.height, int32_t(std::ceil(r.y + box.y1 * sy)) + 1);
+    return {x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
+}
+
+// Where the live part of the cell (rectangle r) may draw now. The battery plot's dots and line
+// may lie anywhere in its cell, and the status panel's cell holds the debug overlay too; a
+// dial's needles and lines take much less of its cell, which is what a frame over the last
+// saves.
+LiveRects liveRectsOf(int cell, int cells, const CellRect& r) {
+    const int32_t kind = kindOfCell(cell, cells);
+    if (kind == -1 || kind == BatteryModel) {
+        return {1, {r, r}};
+    }
+    if (kind < 0 || kind >= gaugeDefCount) {
+        return {0, {r, r}}; // an empty cell draws nothing
+    }
+    const DialLiveArea area = dialLiveArea(kind);
+    return {2, {pixelsOf(area.needles, r), pixelsOf(area.lines, r)}};
+}
+
+bool reaches(const LiveRects& a, const LiveRects& b) {
+    for (int i = 0; i < a.count; ++i) {
+        for (int j = 0; j < b.count; ++j) {
+            if (overlap(a.rects[i], b.rects[j])) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 void noteFrameDrawn() {
+    const int columns = columnCount(settings.gaugeLayout);
     const int cells = cellCount(settings.gaugeLayout);
     for (int cell = 0; cell < cells; ++cell) {
         noteCellReading(lastFrame.cells[cell], kindOfCell(cell, cells));
+        lastFrame.cells[cell].live =
+            liveRectsOf(cell, cells, cellViewport(cell, columns, viewWidth, viewHeight));
     }
     lastFrame.valid = true;
     lastFrame.running = linkRunning;
     lastFrame.debug = debugMode;
     copyInputs(lastFrame.faces);
     copyInputs(drawnFrom);
-}
-
-bool overlap(const CellRect& a, const CellRect& b) {
-    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
-           b.y < a.y + a.height;
-}
-
-// Whether the live part of the cell (rectangle r) may draw into a pixel of other, a rectangle
-// sharing pixels with r. A pixel is covered where its centre lies inside what is drawn; a pixel
-// more each way allows for rounding. The debug overlay is left out: under it the status panel
-// is drawn every frame.
-bool liveMayReach(int cell, int cells, const CellRect& r, const CellRect& other) {
-    const int32_t kind = kindOfCell(cell, cells);
-    VerticalSpan span{};
-    if (kind == -1) {
-        span = statusPanelSpan();
-    } else if (kind == BatteryModel) {
-        return true; // dots and line may lie anywhere in the cell
-    } else if (kind >= 0 && kind < gaugeDefCount) {
-        span = dialLiveSpan(kind);
-    } else {
-        return false; // an empty cell draws nothing
-    }
-    const double scale = r.height / 1000.0;
-    return r.y + span.low * scale - 1.0 < other.y + other.height &&
-           r.y + span.high * scale + 1.0 > other.y;
 }
 
 // Each part stays inside its cell: the scissor keeps a wide line at a cell's edge from reaching
@@ -239,30 +285,49 @@ void drawDashboardChanges() {
     const int cells = cellCount(settings.gaugeLayout);
     CellRect rects[maxCells];
     bool redraw[maxCells];
+    LiveRects restore[maxCells]; // where a cell drawn again gets its faces back
     for (int cell = 0; cell < cells; ++cell) {
+        CellDrawnFrom& from = lastFrame.cells[cell];
         rects[cell] = cellViewport(cell, columns, viewWidth, viewHeight);
-        redraw[cell] = noteCellReading(lastFrame.cells[cell], kindOfCell(cell, cells));
+        redraw[cell] = noteCellReading(from, kindOfCell(cell, cells));
+        restore[cell] = from.live;
+        if (redraw[cell]) {
+            // Where the live part was, and where it will be.
+            const LiveRects now = liveRectsOf(cell, cells, rects[cell]);
+            for (int i = 0; i < now.count; ++i) {
+                restore[cell].rects[i] = unite(restore[cell].rects[i], now.rects[i]);
+            }
+            from.live = now;
+        }
     }
-    // Rows of cells may share a row of pixels. A cell drawn again puts its faces back over
-    // that row, so a cell it shares the row with is drawn again along with it (in cell order)
-    // when that cell's live part may draw there.
+    // Rows of cells share a row of pixels, so faces put back in one cell may cover what another
+    // cell's live part drew there: that cell is drawn again too.
     for (bool more = true; more;) {
         more = false;
         for (int a = 0; a < cells; ++a) {
             for (int b = 0; b < cells; ++b) {
-                if (redraw[a] && !redraw[b] && overlap(rects[a], rects[b]) &&
-                    liveMayReach(b, cells, rects[b], rects[a])) {
+                if (redraw[a] && !redraw[b] && reaches(restore[a], lastFrame.cells[b].live)) {
                     redraw[b] = more = true;
                 }
             }
         }
     }
-    // The projection is the cells' since the last whole frame.
+    // All faces first, then the live parts in cell order, as a whole frame draws them. The
+    // projection is the cells' since the last whole frame.
     glEnable(GL_SCISSOR_TEST);
     for (int cell = 0; cell < cells; ++cell) {
         if (redraw[cell]) {
             enterCell(rects[cell]);
-            restoreFacesIn(rects[cell]);
+            for (int i = 0; i < restore[cell].count; ++i) {
+                if (restore[cell].rects[i].width > 0 && restore[cell].rects[i].height > 0) {
+                    restoreFacesIn(restore[cell].rects[i]);
+                }
+            }
+        }
+    }
+    for (int cell = 0; cell < cells; ++cell) {
+        if (redraw[cell]) {
+            enterCell(rects[cell]);
             drawCell(cell, cells, liveParts);
         }
     }

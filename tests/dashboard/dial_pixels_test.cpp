@@ -257,11 +257,11 @@ TEST_F(DialPixels, TheSecondNeedleOfTheWattHourDialAndTheSpeedCaption) {
     EXPECT_EQ(differencesInBand(image, value, cell(2), 330, 670, 270, 360), 0);
 }
 
-// What a cell draws over its face stays within the heights it says it may reach: a cell drawn
-// again over the last frame takes a neighbour sharing a row of pixels along only when the
-// neighbour reaches that row. Each dial's live part of a running drive and the status panel with
-// every flag set (the warning line too) are drawn alone on black.
-TEST_F(DialPixels, LivePartsDrawOnlyWithinTheHeightsTheyReach) {
+// What a cell draws over its face stays within the area it names: a cell drawn again over the
+// last frame gets its faces back only there, and takes a neighbour sharing a row of pixels along
+// only when that area reaches the row. Each dial's live part of a running drive and the status
+// panel with every flag set (the warning line too) are drawn alone on black.
+TEST_F(DialPixels, LivePartsDrawOnlyWithinTheAreaTheyName) {
     frame(
         [] {
             kmCelsiusLayout();
@@ -276,18 +276,28 @@ TEST_F(DialPixels, LivePartsDrawOnlyWithinTheHeightsTheyReach) {
         const CellMap c = cell(i);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         useDashboardCell(c.r.x, c.r.y, c.r.width, c.r.height);
-        VerticalSpan span{};
+        CellBox boxes[2] = {};
         if (i == 11) {
             drawStatusPanel();
-            span = statusPanelSpan();
+            const VerticalSpan span = statusPanelSpan();
+            boxes[0] = boxes[1] = {0.0f, span.low, 1000.0f, span.high};
         } else {
             const int32_t kind = kmCelsiusDials()[static_cast<std::size_t>(i)].kind;
             drawDialLive(kind);
-            span = dialLiveSpan(kind);
+            const DialLiveArea area = dialLiveArea(kind);
+            boxes[0] = area.needles;
+            boxes[1] = area.lines;
         }
         glFinish();
         const Image image = readPixels(gl);
-        const auto outside = [&](double, double v) { return v < span.low || v > span.high; };
+        const auto outside = [&](double u, double v) {
+            for (const CellBox& b : boxes) {
+                if (u >= b.x0 && u <= b.x1 && v >= b.y0 && v <= b.y1) {
+                    return false;
+                }
+            }
+            return true;
+        };
         EXPECT_GT(countPixels(
                       image, c, [](double, double) { return true; }, isWhite),
                   0)
