@@ -102,12 +102,6 @@ bool overlap(const CellRect& a, const CellRect& b) {
 }
 
 CellRect unite(const CellRect& a, const CellRect& b) {
-    if (a.width <= 0 || a.height <= 0) {
-        return b;
-    }
-    if (b.width <= 0 || b.height <= 0) {
-        return a;
-    }
     const int32_t x = std::min(a.x, b.x);
     const int32_t y = std::min(a.y, b.y);
     return {x, y, std::max(a.x + a.width, b.x + b.width) - x,
@@ -115,7 +109,9 @@ CellRect unite(const CellRect& a, const CellRect& b) {
 }
 
 // The pixels of a box of the cell r: a pixel is covered where its centre lies inside what is
-// drawn, and a pixel more each way allows for rounding. Empty for an empty box.
+// drawn, and a pixel more each way allows for rounding. An empty box gives an empty rectangle
+// at the cell's corner (a frame over the last is drawn only while the link runs, when no dial's
+// box is empty).
 CellRect pixelsOf(const CellBox& box, const CellRect& r) {
     if (box.x1 < box.x0 || box.y1 < box.y0) {
         return {r.x, r.y, 0, 0};
@@ -319,9 +315,7 @@ void drawDashboardChanges() {
         if (redraw[cell]) {
             enterCell(rects[cell]);
             for (int i = 0; i < restore[cell].count; ++i) {
-                if (restore[cell].rects[i].width > 0 && restore[cell].rects[i].height > 0) {
-                    restoreFacesIn(restore[cell].rects[i]);
-                }
+                restoreFacesIn(restore[cell].rects[i]);
             }
         }
     }
