@@ -227,10 +227,11 @@ void toggleLink() {
     }
 }
 
-void readReplyLines() {
+int readReplyLines() {
     if (isPortClosed() || !linkRunning) {
-        return;
+        return 0;
     }
+    int lines = 0;
     int scan = lineFill;
     int end =
         lineFill + readBytes(lineBuffer + lineFill, static_cast<int>(sizeof lineBuffer) - lineFill);
@@ -241,7 +242,7 @@ void readReplyLines() {
             if (lineFill == static_cast<int>(sizeof lineBuffer)) {
                 showLinkError("Did not find end of line");
             }
-            return;
+            return lines;
         }
         const int feed = static_cast<int>(static_cast<const char*>(found) - lineBuffer);
         int length = feed;
@@ -259,6 +260,7 @@ void readReplyLines() {
         telemetry.lastLine[textLength] = '\0';
         parseReplyLine(lineBuffer);
         writeTripRow(tickCount());
+        ++lines;
 
         const int rest = end - feed - 1;
         std::memmove(lineBuffer, lineBuffer + feed + 1, static_cast<size_t>(rest));

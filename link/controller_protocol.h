@@ -31,5 +31,5 @@ void stopLink();
 // reconnecting. During a stop it asks for a start once the stop is through (again: not).
 void toggleLink();
 
-// Reads what has arrived and parses every complete line, in arrival order.
-void readReplyLines();
+// Reads what has arrived and parses every complete line, in arrival order; returns how many.
+int readReplyLines();

@@ -5,6 +5,7 @@
 #include "dashboard/frame.h"
 #include "link/controller_protocol.h"
 #include "link/quantities.h"
+#include "link/serial_port.h"
 #include "shell/app.h"
 
 namespace {
@@ -12,6 +13,16 @@ constexpr int vkEscape = 0x1B;
 constexpr int vkF1 = 0x70;
 constexpr int vkS = 0x53;
 } // namespace
+
+bool awaitLine(int timeoutMs) {
+    if (!linkRunning) {
+        return false;
+    }
+    if (!waitDeviceInput(timeoutMs)) {
+        return false;
+    }
+    return readReplyLines() > 0 || !linkRunning;
+}
 
 bool updateLink(uint32_t elapsedMs) {
     int32_t* keys = dashboardKeys;

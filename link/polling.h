@@ -8,3 +8,9 @@
 // loop draws the next frame at once), false when idle (the main loop rests 10 ms).
 // Uses the window and key array kept by initDashboard.
 bool updateLink(uint32_t elapsedMs);
+
+// For a main loop waiting for its next frame while the link runs: waits at most timeoutMs for the
+// controller and takes in what it sent. True when a whole line arrived (the frame that shows it
+// may start at once) or the link stopped on a failure; false at once when the link is not
+// running.
+bool awaitLine(int timeoutMs);

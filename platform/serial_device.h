@@ -38,6 +38,10 @@ struct PortTransfer {
 // write that runs out of time comes back short without an error.
 PortTransfer writeDevice(const char* bytes, int length);
 
+// Waits at most timeoutMs for something to read from the open device: true as soon as a read
+// would find bytes or a failure to report, false when the time ran out or no device is open.
+bool waitDeviceInput(int timeoutMs);
+
 // One read of at most maxCount bytes that never waits; a count of 0 when nothing has arrived. End
 // of file (the device went away) is an error.
 PortTransfer readDevice(char* buffer, int maxCount);

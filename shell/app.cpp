@@ -2,10 +2,12 @@
 // window on a full-screen toggle, and the message-then-frame loop, all on one thread.
 #include "shell/app.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
 #include "dashboard/frame.h"
+#include "link/controller_protocol.h"
 #include "link/polling.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -36,10 +38,26 @@ bool asksForRedraw(const SDL_Event& event) {
     return event.type == SDL_WINDOWEVENT || event.type == SDL_KEYDOWN || event.type == SDL_KEYUP;
 }
 
-// The next event, waiting for one while the next frame is not yet due.
-bool nextEvent(const FramePacing& pacing, SDL_Event& event) {
-    const int waitMs = msUntilDue(pacing, pacingClockUs());
-    return (waitMs > 0 ? SDL_WaitEventTimeout(&event, waitMs) : SDL_PollEvent(&event)) != 0;
+// While a wait for the next frame also watches the controller, events are looked at this often.
+constexpr int eventLookMs = 2;
+
+// The next event, waiting for one while the next frame is not yet due. While the link runs, the
+// wait also ends when a controller line has arrived (lineArrived): the frame that shows it starts
+// at once instead of up to a refresh later.
+bool nextEvent(const FramePacing& pacing, SDL_Event& event, bool& lineArrived) {
+    for (;;) {
+        const int waitMs = msUntilDue(pacing, pacingClockUs());
+        if (waitMs <= 0 || !linkRunning) {
+            return (waitMs > 0 ? SDL_WaitEventTimeout(&event, waitMs) : SDL_PollEvent(&event)) != 0;
+        }
+        if (SDL_PollEvent(&event) != 0) {
+            return true;
+        }
+        if (awaitLine(std::min(waitMs, eventLookMs))) {
+            lineArrived = true;
+            return false;
+        }
+    }
 }
 
 // Events are dispatched before any turn runs; a turn runs only when none is pending. Every turn
@@ -47,8 +65,9 @@ bool nextEvent(const FramePacing& pacing, SDL_Event& event) {
 // would differ from the one on screen, or the window asked for it, so an idle dashboard costs
 // next to nothing while still answering every key and window event at once. While the link
 // streams, a turn waits (answering events) until the display's next refresh when the swap does
-// not wait for it; the wait comes before the link is read, so what a frame shows is as fresh as
-// with vertical sync.
+// not wait for it, or until a controller line arrives, whichever comes first; the wait comes
+// before the link is read, so what a frame shows is as fresh as with vertical sync, and a line
+// reaches the screen as soon as the frame that shows it can be drawn.
 void runMessageLoop(GlWindow& window) {
     bool redraw = true;
     bool wasBusy = false;
@@ -57,7 +76,8 @@ void runMessageLoop(GlWindow& window) {
     pacing.periodUs = refreshPeriodUs(windowRefreshRate(window.hwnd));
     for (;;) {
         SDL_Event event;
-        if (nextEvent(pacing, event)) {
+        bool lineArrived = false;
+        if (nextEvent(pacing, event, lineArrived)) {
             if (isQuitFor(window, event)) {
                 return;
             }
@@ -88,6 +108,9 @@ void runMessageLoop(GlWindow& window) {
             SDL_GL_SwapWindow(window.hdc);
             swapEndUs = pacingClockUs();
             redraw = false;
+        }
+        if (lineArrived) {
+            startEarly(pacing);
         }
         noteFrame(pacing, startUs, swapEndUs, busy);
         wasBusy = busy;

@@ -37,6 +37,11 @@ double nextFrameDue(double dueUs, double startUs, double periodUs);
 // streaming frames are paced; a stopped link's frames rest 10 ms each instead.
 void noteFrame(FramePacing& pacing, double startUs, double swapEndUs, bool busy);
 
+// Before noteFrame of a frame started ahead of time for a controller line that had arrived: the
+// frames after it follow on from its start. Lines that keep arriving at the refresh rate or a
+// fraction of it then arrive just before a frame is due.
+void startEarly(FramePacing& pacing);
+
 // Whole milliseconds to wait from nowUs before the next frame: 0 when it is due.
 int msUntilDue(const FramePacing& pacing, double nowUs);
 

@@ -136,6 +136,15 @@ PortTransfer writeDevice(const char* bytes, int length) {
     return sent;
 }
 
+bool waitDeviceInput(int timeoutMs) {
+    if (portHandle < 0) {
+        return false;
+    }
+    pollfd device{portHandle, POLLIN, 0};
+    // An error or a hang-up counts too: the read that follows reports it.
+    return poll(&device, 1, timeoutMs) > 0;
+}
+
 PortTransfer readDevice(char* buffer, int maxCount) {
     PortTransfer received;
     if (maxCount <= 0) {

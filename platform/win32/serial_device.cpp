@@ -58,6 +58,21 @@ PortTransfer writeDevice(const char* bytes, int length) {
     return sent;
 }
 
+bool waitDeviceInput(int timeoutMs) {
+    if (portHandle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    // A port opened for plain reads and writes cannot be waited on, so the driver's queue is
+    // looked at before and after the time; a failure counts, for the read to report it.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (ClearCommError(portHandle, &errors, &status) == 0 || status.cbInQue > 0) {
+        return true;
+    }
+    Sleep(static_cast<DWORD>(timeoutMs));
+    return ClearCommError(portHandle, &errors, &status) == 0 || status.cbInQue > 0;
+}
+
 PortTransfer readDevice(char* buffer, int maxCount) {
     PortTransfer received;
     if (maxCount <= 0) {

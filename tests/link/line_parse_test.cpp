@@ -5,11 +5,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "link/capture_log.h"
 #include "link/controller_protocol.h"
 #include "link/link_session.h"
+#include "link/polling.h"
 #include "link/serial_port.h"
 #include "support/link_state.h"
 #include "support/process.h"
@@ -138,11 +140,32 @@ TEST_F(LineStream, EveryLineOfOneReadIsLoggedAndTheLastOneHeld) {
     EXPECT_EQ(log(), "1 2 SO\n\n3 4 F\n5 6 SS\n78 9\n\n");
 }
 
+// The main loop's wait for its next frame ends when a whole line has come in, and only then; a
+// part of a line is taken in and held.
+TEST_F(LineStream, AWaitForALineEndsWhenAWholeLineIsIn) {
+    writeAll(pair.master, "1 2");
+    EXPECT_FALSE(awaitLine(5000)); // the part arrived, no line feed
+    EXPECT_EQ(lineFill, 3);
+    EXPECT_FALSE(awaitLine(1)); // nothing more
+    // The wait is under way when the rest of the line comes.
+    std::thread writer([&] {
+        usleep(100000);
+        writeAll(pair.master, " 3\r\n4 5\r\n6");
+    });
+    const bool arrived = awaitLine(60000);
+    writer.join();
+    EXPECT_TRUE(arrived);
+    EXPECT_STREQ(telemetry.lastLine, "4 5");
+    EXPECT_EQ(lineFill, 1);
+    EXPECT_EQ(log(), "1 2 3\n4 5\n");
+}
+
 TEST_F(LineStream, NothingIsReadWhileTheLinkIsNotRunning) {
     linkRunning = false;
     writeAll(pair.master, "1 2\r\n");
     usleep(100000);
     readReplyLines();
+    EXPECT_FALSE(awaitLine(0));
     EXPECT_EQ(lineFill, 0);
     EXPECT_STREQ(telemetry.lastLine, "");
     linkRunning = true;
