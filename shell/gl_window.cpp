@@ -70,6 +70,11 @@ int changeScreenResolution(int32_t width, int32_t height, int32_t /*bitsPerPixel
 
 namespace {
 void setPixelFormat(int32_t bitsPerPixel) {
+    // Software OpenGL (llvmpipe) hands each frame's pixels to threads of its own. A streaming
+    // frame draws a few small parts of the window again, where handing the work over costs
+    // more than it saves (a third of the program's processor time), so the driver rasterises on
+    // the drawing thread. Drivers that do not know the variable ignore it; the user's value holds.
+    SDL_setenv("LP_NUM_THREADS", "0", 0);
     const bool deep = bitsPerPixel > 16;
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, deep ? 8 : 5);
