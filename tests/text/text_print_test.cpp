@@ -246,6 +246,16 @@ TEST_F(TextPrintTest, FormattedTextIsCutAt255Characters) {
                       expected, frameOf([&] { printText(small, false, 50, y, "%s", t->c_str()); })),
                   0u);
     }
+    // The most glyphs a call draws, on one line: 253 Zs run in from far left of the window, so
+    // that the cut's last two, "AB", land where they would after the last few Zs alone.
+    const std::string inked = std::string(253, 'Z') + "ABCD";
+    const float z = float(lineAdvance(referenceGlyphs(fontFile("Arial:bold"), 40), "Z"));
+    const Image lastFew = frameOf([&] { printText(small, false, 50 - 8 * z, 150, "ZZZZZZZZAB"); });
+    EXPECT_EQ(countDifferentPixels(lastFew, frameOf([&] {
+                                       printText(small, false, 50 - 253 * z, 150, "%s",
+                                                 inked.c_str());
+                                   })),
+              0u);
 }
 
 TEST_F(TextPrintTest, CentredLineStartingOutsideTheViewIsNotShifted) {
