@@ -208,34 +208,40 @@ void renderGlyph(FT_Face face, char code, RenderedGlyph& out) {
     }
 }
 
+// Where a code's quad lies from the pen and in the font's texture.
+GlyphFont::Quad quadOf(const RenderedGlyph& g, TextureSize texture) {
+    // Power-of-two sides keep the texture coordinates exact.
+    return {float(g.size.left),
+            float(g.size.top - g.size.rows),
+            float(g.size.width),
+            float(g.size.rows),
+            float(double(g.atX) / texture.width),
+            float(double(g.atY) / texture.height),
+            float(double(g.atX + g.size.width) / texture.width),
+            float(double(g.atY + g.size.rows) / texture.height)};
+}
+
 // The list of one code: the glyph's quad, textured from its place in the font's texture (bound
 // by the caller, once for a whole line), then the pen and raster moves.
-void recordGlyph(const RenderedGlyph& g, GLuint list, TextureSize texture) {
-    const float width = float(g.size.width);
-    const float rows = float(g.size.rows);
-    // Power-of-two sides keep these exact.
-    const double left = double(g.atX) / texture.width;
-    const double right = double(g.atX + g.size.width) / texture.width;
-    const double top = double(g.atY) / texture.height;
-    const double bottom = double(g.atY + g.size.rows) / texture.height;
+void recordGlyph(const GlyphFont::Quad& q, int32_t advance, GLuint list) {
     glNewList(list, GL_COMPILE);
     glPushMatrix();
-    glTranslatef(float(g.size.left), 0, 0);
-    glTranslatef(0, float(g.size.top - g.size.rows), 0);
+    glTranslatef(q.left, 0, 0);
+    glTranslatef(0, q.bottom, 0);
     // Texture row 0 is the glyph's top row, so it goes to the quad's upper edge.
     glBegin(GL_QUADS);
-    glTexCoord2d(left, top);
-    glVertex2f(0, rows);
-    glTexCoord2d(left, bottom);
+    glTexCoord2f(q.s0, q.t0);
+    glVertex2f(0, q.rows);
+    glTexCoord2f(q.s0, q.t1);
     glVertex2f(0, 0);
-    glTexCoord2d(right, bottom);
-    glVertex2f(width, 0);
-    glTexCoord2d(right, top);
-    glVertex2f(width, rows);
+    glTexCoord2f(q.s1, q.t1);
+    glVertex2f(q.width, 0);
+    glTexCoord2f(q.s1, q.t0);
+    glVertex2f(q.width, q.rows);
     glEnd();
     glPopMatrix();
-    glTranslatef(float(g.advance), 0, 0);
-    glBitmap(0, 0, 0, 0, float(g.advance), 0, &noPixels);
+    glTranslatef(float(advance), 0, 0);
+    glBitmap(0, 0, 0, 0, float(advance), 0, &noPixels);
     glEndList();
 }
 } // namespace
@@ -297,8 +303,9 @@ void GlyphFont::init(const char* fontPath, uint32_t size) {
     }
     glBindTexture(GL_TEXTURE_2D, GLuint(bound));
     for (int code = 0; code < glyphCount; ++code) {
-        recordGlyph(glyphs[code], base + GLuint(code), textureSize);
+        quads[code] = quadOf(glyphs[code], textureSize);
         advances[code] = glyphs[code].advance;
+        recordGlyph(quads[code], advances[code], base + GLuint(code));
     }
 
     height = float(size);
@@ -318,6 +325,7 @@ void GlyphFont::release() {
     texture = 0;
     listBase = 0;
     std::memset(advances, 0, sizeof advances);
+    std::memset(quads, 0, sizeof quads);
     inkAbove = 0;
     inkBelow = 0;
 }

@@ -10,8 +10,17 @@ struct GlyphFont {
                            // it to their caller, once for a whole line
     uint32_t listBase;     // list of code 0; code c is listBase + c
     int32_t advances[128]; // pixels each code's list moves the pen and the raster position
-    int32_t inkAbove;      // glyph pixels the highest quad reaches above the baseline
-    int32_t inkBelow;      // and the lowest below it
+    struct Quad {
+        float left;   // the quad's left edge right of the pen, in glyph pixels
+        float bottom; // its lower edge above the baseline (below when negative)
+        float width;  // its size in glyph pixels; 0 for a glyph with no ink
+        float rows;
+        float s0, t0; // its place in the texture: left, top
+        float s1, t1; // and right, bottom
+    };
+    Quad quads[128];  // what each code's list draws, for a caller drawing many glyphs at once
+    int32_t inkAbove; // glyph pixels the highest quad reaches above the baseline
+    int32_t inkBelow; // and the lowest below it
 
     // Builds the font from the file at fontPath at size height (points at 96 dpi) into the
     // current context; the font must be in its zero state (never built, or released). Throws

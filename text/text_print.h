@@ -6,9 +6,9 @@
 // the font's height, lower) at (x, y) after the current modelview, in the current colour.
 // Centred, each line is centred on (x, y) and lowered by half its mean advance; that needs a
 // modelview that only translates. Bytes from 128 up draw nothing. A null format draws nothing.
-// Restores colour, raster position, enables, list base, matrix mode and modelview; leaves the
-// blend function at source alpha / one minus source alpha and the font's texture bound.
-// Allocates nothing.
+// Restores colour, raster position, enables, list base, matrix mode, the modelview and
+// projection matrices and the client arrays; leaves the blend function at source alpha / one
+// minus source alpha and the font's texture bound. Allocates nothing.
 void printText(const GlyphFont& font, bool centred, float x, float y, const char* format, ...)
     __attribute__((format(printf, 5, 6)));
 

@@ -246,6 +246,16 @@ TEST_F(TextPrintTest, FormattedTextIsCutAt255Characters) {
                       expected, frameOf([&] { printText(small, false, 50, y, "%s", t->c_str()); })),
                   0u);
     }
+    // The most glyphs a call draws, on one line: 253 Zs run in from far left of the window, so
+    // that the cut's last two, "AB", land where they would after the last few Zs alone.
+    const std::string inked = std::string(253, 'Z') + "ABCD";
+    const float z = float(lineAdvance(referenceGlyphs(fontFile("Arial:bold"), 40), "Z"));
+    const Image lastFew = frameOf([&] { printText(small, false, 50 - 8 * z, 150, "ZZZZZZZZAB"); });
+    EXPECT_EQ(countDifferentPixels(lastFew, frameOf([&] {
+                                       printText(small, false, 50 - 253 * z, 150, "%s",
+                                                 inked.c_str());
+                                   })),
+              0u);
 }
 
 TEST_F(TextPrintTest, CentredLineStartingOutsideTheViewIsNotShifted) {
@@ -255,8 +265,8 @@ TEST_F(TextPrintTest, CentredLineStartingOutsideTheViewIsNotShifted) {
     EXPECT_EQ(countDifferentPixels(centred, plain), 0u);
 }
 
-// The text looks the same whatever matrix mode and enables the caller left: lighting with no
-// light, a depth test that passes nothing, texturing and blending off.
+// The text looks the same whatever matrix mode, enables and arrays the caller left: lighting with
+// no light, a depth test that passes nothing, texturing and blending off, a colour array.
 TEST_F(TextPrintTest, TheCallersMatrixModeAndEnablesDoNotChangeTheText) {
     const Image plain = frameOf([&] { printText(small, true, 300, 300, "Hg 42"); });
     EXPECT_FALSE(findInk(plain, black).empty);
@@ -268,6 +278,16 @@ TEST_F(TextPrintTest, TheCallersMatrixModeAndEnablesDoNotChangeTheText) {
         });
         EXPECT_EQ(countDifferentPixels(plain, other), 0u) << mode;
     }
+    // A colour array left on, all black and transparent, would hide the text if it fed it.
+    const std::vector<GLfloat> clear(4 * 4 * 255, 0.0f);
+    const Image colourArray = frameOf([&] {
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_FLOAT, 0, clear.data());
+        printText(small, true, 300, 300, "Hg 42");
+        glPopClientAttrib();
+    });
+    EXPECT_EQ(countDifferentPixels(plain, colourArray), 0u);
     const Image enabled = frameOf([&] {
         glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT);
         glEnable(GL_LIGHTING);
@@ -289,6 +309,9 @@ struct CallerState {
     GLint listBase;
     GLint matrixMode;
     GLdouble modelview[16];
+    GLdouble projection[16];
+    GLboolean vertexArray, texCoordArray, colourArray;
+    GLvoid* vertexPointer;
 };
 
 CallerState readCallerState() {
@@ -302,6 +325,11 @@ CallerState readCallerState() {
     glGetIntegerv(GL_LIST_BASE, &s.listBase);
     glGetIntegerv(GL_MATRIX_MODE, &s.matrixMode);
     glGetDoublev(GL_MODELVIEW_MATRIX, s.modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, s.projection);
+    s.vertexArray = glIsEnabled(GL_VERTEX_ARRAY);
+    s.texCoordArray = glIsEnabled(GL_TEXTURE_COORD_ARRAY);
+    s.colourArray = glIsEnabled(GL_COLOR_ARRAY);
+    glGetPointerv(GL_VERTEX_ARRAY_POINTER, &s.vertexPointer);
     return s;
 }
 
@@ -318,12 +346,18 @@ void expectSameState(const CallerState& a, const CallerState& b) {
     EXPECT_EQ(a.matrixMode, b.matrixMode);
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(a.modelview[i], b.modelview[i]) << "modelview " << i;
+        EXPECT_EQ(a.projection[i], b.projection[i]) << "projection " << i;
     }
+    EXPECT_EQ(a.vertexArray, b.vertexArray);
+    EXPECT_EQ(a.texCoordArray, b.texCoordArray);
+    EXPECT_EQ(a.colourArray, b.colourArray);
+    EXPECT_EQ(a.vertexPointer, b.vertexPointer);
 }
 
 TEST_F(TextPrintTest, CallersStateIsAsItWasAfterTheCall) {
     const struct {
-        bool enables; // lighting, texturing, depth test and blending all on, or all off
+        bool enables; // lighting, texturing, depth test, blending and the vertex, texture
+                      // coordinate and colour arrays all on, or all off
         GLenum matrixMode;
         GLfloat colour[4];
         bool centred;
@@ -339,6 +373,15 @@ TEST_F(TextPrintTest, CallersStateIsAsItWasAfterTheCall) {
         for (GLenum cap : {GL_LIGHTING, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_BLEND}) {
             c.enables ? glEnable(cap) : glDisable(cap);
         }
+        for (GLenum array : {GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY, GL_COLOR_ARRAY}) {
+            c.enables ? glEnableClientState(array) : glDisableClientState(array);
+        }
+        const GLfloat callersVertices[4] = {};
+        glVertexPointer(2, GL_FLOAT, 0, callersVertices);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, 800, 0, 600, -1, 1);
+        glScalef(1, 1, 0.5f);
         glBlendFunc(GL_ONE, GL_ZERO);
         glListBase(7);
         glMatrixMode(GL_MODELVIEW);
@@ -363,6 +406,9 @@ TEST_F(TextPrintTest, CallersStateIsAsItWasAfterTheCall) {
         GLfloat colour[4];
         glGetFloatv(GL_CURRENT_COLOR, colour);
         EXPECT_EQ(colour[3], 1.0f);
+    }
+    for (GLenum array : {GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY, GL_COLOR_ARRAY}) {
+        glDisableClientState(array);
     }
 }
 } // namespace
