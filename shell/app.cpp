@@ -42,9 +42,10 @@ bool asksForRedraw(const SDL_Event& event) {
 constexpr int eventLookMs = 2;
 
 // The next event, waiting for one while the next frame is not yet due. While the link runs, the
-// wait also ends when a controller line has arrived (lineArrived): the frame that shows it starts
-// at once instead of up to a refresh later.
-bool nextEvent(const FramePacing& pacing, SDL_Event& event, bool& lineArrived) {
+// wait also ends (false) when a controller line has arrived: the frame that shows it starts at
+// once instead of up to a refresh later, in place of the frame that was due, so that frames
+// still keep to one per refresh.
+bool nextEvent(const FramePacing& pacing, SDL_Event& event) {
     for (;;) {
         const int waitMs = msUntilDue(pacing, pacingClockUs());
         if (waitMs <= 0 || !linkRunning) {
@@ -54,7 +55,6 @@ bool nextEvent(const FramePacing& pacing, SDL_Event& event, bool& lineArrived) {
             return true;
         }
         if (awaitLine(std::min(waitMs, eventLookMs))) {
-            lineArrived = true;
             return false;
         }
     }
@@ -76,8 +76,7 @@ void runMessageLoop(GlWindow& window) {
     pacing.periodUs = refreshPeriodUs(windowRefreshRate(window.hwnd));
     for (;;) {
         SDL_Event event;
-        bool lineArrived = false;
-        if (nextEvent(pacing, event, lineArrived)) {
+        if (nextEvent(pacing, event)) {
             if (isQuitFor(window, event)) {
                 return;
             }
@@ -108,9 +107,6 @@ void runMessageLoop(GlWindow& window) {
             SDL_GL_SwapWindow(window.hdc);
             swapEndUs = pacingClockUs();
             redraw = false;
-        }
-        if (lineArrived) {
-            startEarly(pacing);
         }
         noteFrame(pacing, startUs, swapEndUs, busy);
         wasBusy = busy;

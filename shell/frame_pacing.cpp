@@ -45,10 +45,6 @@ void noteFrame(FramePacing& pacing, double startUs, double swapEndUs, bool busy)
         presented && pacing.swapsWait ? -1.0 : nextFrameDue(pacing.dueUs, startUs, pacing.periodUs);
 }
 
-void startEarly(FramePacing& pacing) {
-    pacing.dueUs = -1.0;
-}
-
 int msUntilDue(const FramePacing& pacing, double nowUs) {
     if (pacing.dueUs <= nowUs) { // also when none is set
         return 0;

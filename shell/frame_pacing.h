@@ -28,7 +28,8 @@ double refreshPeriodUs(int refreshRate);
 bool swapsKeepPace(const double (&intervalsUs)[pacingSamples], double periodUs);
 
 // When the frame after one that started at startUs may start: one period after the previous due
-// time, which keeps the rate exact whatever the wake-up jitter; a frame that started a whole
+// time, which keeps the rate exact whatever the wake-up jitter (a frame started early, for a
+// line that arrived, takes the place of the one that was due); a frame that started a whole
 // period late (or the first) starts the count again from its own start.
 double nextFrameDue(double dueUs, double startUs, double periodUs);
 
@@ -36,11 +37,6 @@ double nextFrameDue(double dueUs, double startUs, double periodUs);
 // (negative when nothing was presented, as while minimised) and whether the link streams. Only
 // streaming frames are paced; a stopped link's frames rest 10 ms each instead.
 void noteFrame(FramePacing& pacing, double startUs, double swapEndUs, bool busy);
-
-// Before noteFrame of a frame started ahead of time for a controller line that had arrived: the
-// frames after it follow on from its start. Lines that keep arriving at the refresh rate or a
-// fraction of it then arrive just before a frame is due.
-void startEarly(FramePacing& pacing);
 
 // Whole milliseconds to wait from nowUs before the next frame: 0 when it is due.
 int msUntilDue(const FramePacing& pacing, double nowUs);
