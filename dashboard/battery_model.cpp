@@ -5,6 +5,8 @@
 #include <GL/glu.h>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 
 #include "dashboard/battery_fit.h"
@@ -49,6 +51,30 @@ struct Axis {
     }
 };
 
+// Dots at the same place cover the same pixels in the same colour, so each place is drawn once:
+// every frame takes a sample, and between two controller lines the samples repeat, so most of
+// the ring is repeats. Places are told apart by their bits (a NaN sorts too); the order they
+// are drawn in changes nothing.
+int keepDistinct(PlotPoint* centres, int n) {
+    static uint64_t keys[sampleRingSize];
+    for (int i = 0; i < n; ++i) {
+        uint32_t x = 0;
+        uint32_t y = 0;
+        std::memcpy(&x, &centres[i].x, sizeof x);
+        std::memcpy(&y, &centres[i].y, sizeof y);
+        keys[i] = uint64_t(x) << 32 | y;
+    }
+    std::sort(keys, keys + n);
+    const int distinct = int(std::unique(keys, keys + n) - keys);
+    for (int i = 0; i < distinct; ++i) {
+        const auto x = uint32_t(keys[i] >> 32);
+        const auto y = uint32_t(keys[i]);
+        std::memcpy(&centres[i].x, &x, sizeof x);
+        std::memcpy(&centres[i].y, &y, sizeof y);
+    }
+    return distinct;
+}
+
 // One draw for all dots. Each dot's corners are taken to clip space here with the float
 // arithmetic the driver applies to a translated modelview (projection times translation, then
 // that matrix times the corner, x term first; the z terms are products with 0 and change no
@@ -56,7 +82,7 @@ struct Axis {
 // land where per-dot matrices would put them, to the bit. The modelview must be the identity on
 // entry; it stays so for the draw.
 void drawDotsAtOnce() {
-    const int n = batteryDotCentres(dotCentres);
+    const int n = keepDistinct(dotCentres, batteryDotCentres(dotCentres));
     if (n == 0) {
         return;
     }

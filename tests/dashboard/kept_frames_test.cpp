@@ -11,7 +11,8 @@
 #include "support/plain_drawing.h"
 
 namespace {
-// Samples spread over the whole plot and beyond its axes, from a seed.
+// Samples spread over the whole plot and beyond its axes, from a seed, each taken three times
+// running, as frames take them between two lines at 20 lines and 60 frames a second.
 uint32_t sampleSeed = 1;
 void fillRandomSamples() {
     uint32_t seed = sampleSeed;
@@ -20,8 +21,11 @@ void fillRandomSamples() {
         return static_cast<double>(seed >> 8) / 16777216.0;
     };
     for (int i = 0; i < sampleRingSize; ++i) {
-        tripTotals.currentSamples[i] = -40.0 + 380.0 * next();
-        tripTotals.voltageSamples[i] = 100.0 + 35.0 * next();
+        const bool repeat = i % 3 != 0;
+        tripTotals.currentSamples[i] =
+            repeat ? tripTotals.currentSamples[i - 1] : -40.0 + 380.0 * next();
+        tripTotals.voltageSamples[i] =
+            repeat ? tripTotals.voltageSamples[i - 1] : 100.0 + 35.0 * next();
     }
     tripTotals.sampleIndex = 600 + sampleSeed;
 }
