@@ -30,12 +30,91 @@ double shownValue(const DialReading& reading) {
     return reading.running != 0 ? static_cast<double>(reading.value) : 0.0;
 }
 
-void drawWedge(float angle, float outerRadius, int slicesAndLoops) {
-    gluPartialDisk(dialQuadric, 0.0, outerRadius, slicesAndLoops, slicesAndLoops,
-                   dialAngle(angle) - 1.0f, 2.0);
+// A needle is gluPartialDisk(0, needleRadius, 10, 10, dialAngle(angle) - 1, 2): a fan inside
+// its innermost loop and a quad strip for each loop outside it, eleven draws. It is drawn here
+// in one: the corners are worked out with GLU's own arithmetic (float and double where GLU
+// has them), taken to clip space with the driver's (the modelview only translates, to the
+// dial's centre), and drawn as triangles under identity matrices. Two triangles cover the
+// same pixels as the driver's own split of a quad, so the needle lands on the very pixels.
+constexpr int needleSteps = 10; // slices and loops
+constexpr int needleTriangles = needleSteps + (needleSteps - 1) * needleSteps * 2;
+float needleVertices[needleTriangles * 3][2];
+
+} // namespace
+
+void drawNeedle(float angle) {
+    const double pi = 3.14159265358979323846;
+    const double startAngle = dialAngle(angle) - 1.0f;
+    const double sweepAngle = 2.0;
+    const double outerRadius = needleRadius;
+    const auto deltaRadius = static_cast<float>(outerRadius);
+    const auto angleOffset = static_cast<float>(startAngle / 180.0 * pi);
+    float sines[needleSteps + 1];
+    float cosines[needleSteps + 1];
+    for (int i = 0; i <= needleSteps; ++i) {
+        const auto a =
+            static_cast<float>(angleOffset + ((pi * sweepAngle) / 180.0) * i / needleSteps);
+        sines[i] = static_cast<float>(std::sin(static_cast<double>(a)));
+        cosines[i] = static_cast<float>(std::cos(static_cast<double>(a)));
+    }
+    const auto radiusOf = [&](int loop) {
+        return static_cast<float>(outerRadius -
+                                  deltaRadius * (static_cast<float>(loop) / needleSteps));
+    };
+    float p[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, p);
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    // The translation column of projection x modelview, as the driver sums it.
+    float shift[2];
+    for (int r = 0; r < 2; ++r) {
+        shift[r] = (p[r] * m[12] + p[4 + r] * m[13]) + p[12 + r];
+    }
+    float* out = &needleVertices[0][0];
+    const auto put = [&](float x, float y) {
+        for (int r = 0; r < 2; ++r) {
+            *out++ = shift[r] + (p[4 + r] * y + p[r] * x);
+        }
+    };
+    // The fan, run from the last slice to the first as GLU runs it.
+    const float inner = radiusOf(needleSteps - 1);
+    for (int i = needleSteps; i > 0; --i) {
+        put(0.0f, 0.0f);
+        put(inner * sines[i], inner * cosines[i]);
+        put(inner * sines[i - 1], inner * cosines[i - 1]);
+    }
+    for (int loop = 0; loop < needleSteps - 1; ++loop) {
+        const float low = radiusOf(loop);
+        const float high = radiusOf(loop + 1);
+        for (int i = 0; i < needleSteps; ++i) {
+            put(low * sines[i], low * cosines[i]);
+            put(high * sines[i], high * cosines[i]);
+            put(high * sines[i + 1], high * cosines[i + 1]);
+            put(low * sines[i], low * cosines[i]);
+            put(high * sines[i + 1], high * cosines[i + 1]);
+            put(low * sines[i + 1], low * cosines[i + 1]);
+        }
+    }
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, needleVertices);
+    glDrawArrays(GL_TRIANGLES, 0, needleTriangles * 3);
+    glPopClientAttrib();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
 }
 
-// Around a needle drawn by drawWedge at angle: the centre and the arc of its outer edge, with
+namespace {
+
+// Around a needle drawn by drawNeedle at angle: the centre and the arc of its outer edge, with
 // whatever axis the arc crosses.
 CellBox wedgeBox(float angle) {
     const double from = (dialAngle(angle) - 1.0) * degToRadExact;
@@ -108,6 +187,10 @@ DialReading readDial(int32_t kind) {
 }
 
 void drawDialLive(int32_t kind) {
+    drawDialLiveWith(kind, drawNeedle);
+}
+
+void drawDialLiveWith(int32_t kind, NeedleDrawing needle) {
     if (dialQuadric == nullptr) {
         dialQuadric = gluNewQuadric();
     }
@@ -122,7 +205,7 @@ void drawDialLive(int32_t kind) {
     if (reading.running != 0) {
         if (kind == WhPerDistance) {
             glColor3f(1.0f, 0.65f, 0.0f);
-            drawWedge(valueAngle(def, sweep, reading.secondValue), needleRadius, 10);
+            needle(valueAngle(def, sweep, reading.secondValue));
         }
         if (value < def.minValue) {
             glColor3f(0.0f, 0.0f, 1.0f);
@@ -131,7 +214,7 @@ void drawDialLive(int32_t kind) {
         } else {
             glColor3f(1.0f, 1.0f, 1.0f);
         }
-        drawWedge(needleAngle, needleRadius, 10);
+        needle(needleAngle);
     } else {
         glColor3f(1.0f, 1.0f, 1.0f);
     }

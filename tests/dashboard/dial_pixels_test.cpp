@@ -307,3 +307,44 @@ TEST_F(DialPixels, LivePartsDrawOnlyWithinTheAreaTheyName) {
     }
 }
 } // namespace
+
+namespace {
+// The needle in one draw covers the very pixels of GLU's partial disk, whatever its angle and
+// the cell: angles on a fine odd step round the dial (past both ends of the usual range), in
+// cells of the three window sizes' 3 x 4 layouts and a small one.
+TEST_F(DialPixels, ANeedleInOneDrawCoversTheDiskGluDraws) {
+    frame([] {}, [] {});
+    GLUquadric* quadric = gluNewQuadric();
+    const CellRect cells[] = {{0, 0, 160, 160}, {0, 0, 200, 160}, {3, 5, 256, 256}, {0, 0, 33, 27}};
+    int compared = 0;
+    for (const CellRect& r : cells) {
+        for (float angle = -200.0f; angle < 560.0f; angle += 2.371f) {
+            std::vector<uint8_t> images[2];
+            for (int way = 0; way < 2; ++way) {
+                useDashboardCell(r.x, r.y, r.width, r.height);
+                glEnable(GL_SCISSOR_TEST);
+                glScissor(r.x, r.y, r.width, r.height);
+                glClear(GL_COLOR_BUFFER_BIT);
+                glDisable(GL_SCISSOR_TEST);
+                glPushMatrix();
+                glTranslatef(500.0f, 500.0f, 0.0f);
+                glColor3f(1.0f, 1.0f, 1.0f);
+                if (way == 0) {
+                    drawNeedle(angle);
+                } else {
+                    gluPartialDisk(quadric, 0.0, 360.0, 10, 10, dialAngle(angle) - 1.0f, 2.0);
+                }
+                glPopMatrix();
+                images[way].resize(std::size_t(r.width) * r.height * 4);
+                glReadPixels(r.x, r.y, r.width, r.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                             images[way].data());
+            }
+            ASSERT_TRUE(images[0] == images[1])
+                << "angle " << angle << " in a cell of " << r.width << " x " << r.height;
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 4 * 321);
+    gluDeleteQuadric(quadric);
+}
+} // namespace

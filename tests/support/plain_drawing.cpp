@@ -51,7 +51,19 @@ void plainBatteryLive() {
     glPopMatrix();
 }
 
-const CellParts plainParts = {plainDialFace, drawDialLive, drawBatteryModelFace, plainBatteryLive,
+// A needle as GLU draws it, eleven draws.
+void plainNeedle(float angle) {
+    if (dotQuadric == nullptr) {
+        dotQuadric = gluNewQuadric();
+    }
+    gluPartialDisk(dotQuadric, 0.0, 360.0, 10, 10, dialAngle(angle) - 1.0f, 2.0);
+}
+
+void plainDialLive(int32_t kind) {
+    drawDialLiveWith(kind, plainNeedle);
+}
+
+const CellParts plainParts = {plainDialFace, plainDialLive, drawBatteryModelFace, plainBatteryLive,
                               drawStatusPanel};
 } // namespace
 
@@ -78,7 +90,7 @@ void drawPlainFrame() {
 void drawPlainDial(int32_t kind) {
     const TextMeasuredByDrawing measuring;
     plainDialFace(kind);
-    drawDialLive(kind);
+    plainDialLive(kind);
 }
 
 void drawPlainBatteryModel() {
