@@ -10,6 +10,7 @@
 #include "dashboard/frame.h"
 #include "link/controller_protocol.h"
 #include "link/quantities.h"
+#include "text/identity_matrices.h"
 #include "text/text_print.h"
 
 namespace {
@@ -95,21 +96,12 @@ void drawNeedle(float angle) {
             put(low * sines[i + 1], low * cosines[i + 1]);
         }
     }
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    const IdentityMatrices clipSpace;
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, needleVertices);
     glDrawArrays(GL_TRIANGLES, 0, needleTriangles * 3);
     glPopClientAttrib();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }
 
 namespace {

@@ -17,6 +17,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "text/identity_matrices.h"
+
 namespace {
 constexpr int textBufferSize = 256;
 
@@ -234,12 +236,7 @@ void drawCorners(const Corner* corners, int count) {
     if (count == 0) {
         return;
     }
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    const IdentityMatrices clipSpace;
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     // Only positions and texture coordinates: a caller's other arrays would feed the quads.
     glDisableClientState(GL_COLOR_ARRAY);
@@ -252,10 +249,6 @@ void drawCorners(const Corner* corners, int count) {
     glTexCoordPointer(2, GL_FLOAT, sizeof(Corner), &corners[0].s);
     glDrawArrays(GL_QUADS, 0, count);
     glPopClientAttrib();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }
 } // namespace
 

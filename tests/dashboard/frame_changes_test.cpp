@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frame_render.h"
+#include "text/identity_matrices.h"
 
 namespace {
 bool contains(const CellRect& r, int x, int y) {
@@ -173,18 +174,11 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
             }
         }
         glViewport(0, 0, before.width, before.height);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-        glRasterPos2f(-1.0f, -1.0f);
-        glDrawPixels(before.width, before.height, GL_RGBA, GL_UNSIGNED_BYTE, start.data());
-        glPopMatrix();
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
+        {
+            const IdentityMatrices clipSpace;
+            glRasterPos2f(-1.0f, -1.0f);
+            glDrawPixels(before.width, before.height, GL_RGBA, GL_UNSIGNED_BYTE, start.data());
+        }
         drawDashboardChanges();
         EXPECT_FALSE(dashboardChangedSinceDrawn()) << change.what << ", drawn over the last";
         const Image over = readFrame();
