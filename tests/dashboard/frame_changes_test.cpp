@@ -99,6 +99,22 @@ TEST_F(FrameChanges, AChangeCountsExactlyWhenItShows) {
         {"battery samples in a tiny window", [] { fillBatterySamples(211); }, true,
          kind(BatteryModel), false, 1u << 9},
         {"window as before", [] { resizeDashboard(800, 600); }, true, whole},
+        // A plot over the status panel with dots on the row of pixels the two share (a battery
+        // voltage of 101.875 V lies 100 units under the 105 V axis, at the cell's bottom): the
+        // panel's faces put back cover them, so the plot is drawn along.
+        {"a plot over the status panel",
+         [] {
+             settings.gaugeSlots[7] = BatteryModel;
+             for (int i = 0; i < sampleRingSize; i += 7) {
+                 tripTotals.currentSamples[i] = 150.0;
+                 tripTotals.voltageSamples[i] = 101.875;
+             }
+         },
+         true, whole},
+        {"status flags under the plot", [] { telemetry.statusFlags.shifting ^= 1; }, true, status,
+         false, 1u << 7},
+        {"throttle over the status panel again", [] { settings.gaugeSlots[7] = Throttle; }, true,
+         whole},
         {"debug overlay", [] { debugMode = 1; }, true, whole},
         {"frame time", [] { tripTotals.lastFrameMs += 1; }, true, status},
         {"calibration",
