@@ -27,6 +27,26 @@ kv_wait_until() {
     return 1
 }
 
+# Prints the id of the dashboard window of the program PID once it has one (at most 30 s), or
+# fails. Usage: window=$(kv_window_of PID)
+kv_window_of() {
+    local id=""
+    for _ in $(seq 1 150); do
+        id=$(xdotool search --pid "$1" --name 'KestroView 0.4' 2>/dev/null | head -n1 || true)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+
+# Succeeds once WINDOW shows anything but black: its first frame is up, and keys reach it.
+kv_drawn() { [ "$(import -window "$1" -format '%[max]' info: 2>/dev/null)" != 0 ]; }
+
+# Presses KEY in WINDOW, held a moment as a hand holds it: the dashboard reads key states once
+# per frame, so a press and release that both arrive between two frames are never seen.
+# Usage: kv_press WINDOW KEY
+kv_press() { xdotool windowfocus --sync "$1" keydown "$2" sleep 0.3 keyup "$2"; }
+
 kv_now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # The frames the preloaded swap counter has counted in FILE.

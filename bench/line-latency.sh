@@ -108,15 +108,10 @@ measure() {
     (cd "$folder" && KV_LATENCY_ROLE=dashboard KV_LATENCY_FILE="$folder/shown" \
         LD_PRELOAD="$stamps" exec "$program" nosetup >out.txt 2>err.txt) &
     pid=$!
-    local window=""
-    findWindow() {
-        window=$(xdotool search --pid "$pid" --name 'KestroView 0.4' 2>/dev/null | head -n1)
-        [ -n "$window" ]
-    }
-    kv_wait_until 30 findWindow || { echo "no window" >&2; cat "$folder/err.txt" >&2; return 1; }
-    drawn() { [ "$(import -window "$window" -format '%[max]' info: 2>/dev/null)" != 0 ]; }
-    kv_wait_until 30 drawn || { echo "no frame" >&2; return 1; }
-    xdotool windowfocus --sync "$window" keydown s sleep 0.3 keyup s
+    local window
+    window=$(kv_window_of "$pid") || { echo "no window" >&2; cat "$folder/err.txt" >&2; return 1; }
+    kv_wait_until 30 kv_drawn "$window" || { echo "no frame" >&2; return 1; }
+    kv_press "$window" s
     kv_wait_until 30 grep -qx streaming "$folder/sim.txt" || {
         echo "the link did not start" >&2
         cat "$folder/sim.txt" "$folder/err.txt" >&2

@@ -5,7 +5,8 @@
 # the new capture log, the frames presented while the device was away, and whether every line
 # the simulator sent reached a log.
 # Usage: bench/link-replug.sh [PROGRAM]   (default: build/default/kestroview)
-# Needs the simulator and the swap counter of build/default, xdotool and perl.
+# Needs the simulator and the swap counter of build/default, xdotool, ImageMagick's import and
+# perl.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=bench/bench-support.sh
@@ -46,18 +47,9 @@ for _ in $(seq 1 100); do [ -e COM1 ] && break; sleep 0.1; done
 KV_SWAP_COUNT_FILE="$scratch/swaps" LD_PRELOAD="$counter_lib" "$program" nosetup reconnect \
     >app.out 2>&1 &
 app_pid=$!
-window=""
-for _ in $(seq 1 150); do
-    window=$(xdotool search --name "KestroView 0.4" 2>/dev/null | head -n1 || true)
-    [ -n "$window" ] && break
-    sleep 0.2
-done
-[ -n "$window" ] || { echo "no window" >&2; cat app.out >&2; exit 1; }
-xdotool windowfocus --sync "$window"
-sleep 0.5
-xdotool keydown s
-sleep 0.15
-xdotool keyup s
+window=$(kv_window_of "$app_pid") || { echo "no window" >&2; cat app.out >&2; exit 1; }
+kv_wait_until 30 kv_drawn "$window" || { echo "no frame" >&2; exit 1; }
+kv_press "$window" s
 
 # Watched every 20 ms: the simulator's hang-ups and replugs, the program's open capture log.
 hangups=0
@@ -92,9 +84,7 @@ while [ "$(kv_now_ms)" -lt "$deadline" ]; do
     sleep 0.02
 done
 sleep 1
-xdotool keydown Escape
-sleep 0.15
-xdotool keyup Escape
+kv_press "$window" Escape
 wait "$app_pid" 2>/dev/null || true
 app_pid=""
 sent=$(wc -l <sim.out)

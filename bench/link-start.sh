@@ -7,7 +7,8 @@
 #   2. a start and a stop against the simulator, which falls quiet on the stop bytes: every byte
 #      the controller received, with its time after the first.
 # Usage: bench/link-start.sh [PROGRAM]   (default: build/default/kestroview)
-# Needs the simulator and the swap counter of build/default, xdotool and perl.
+# Needs the simulator and the swap counter of build/default, xdotool, ImageMagick's import and
+# perl.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=bench/bench-support.sh
@@ -33,25 +34,15 @@ cd "$scratch"
 kv_write_settings KestroView.ini 0 0 # 3 x 3, 640 x 480
 
 frames() { kv_frames "$scratch/swaps"; }
-press() { # held a moment: the dashboard reads key states once per frame
-    xdotool keydown "$1"
-    sleep 0.15
-    xdotool keyup "$1"
-}
+window=""
+press() { kv_press "$window" "$1"; }
 start_program() {
     : >"$scratch/swaps"
     KV_SWAP_COUNT_FILE="$scratch/swaps" LD_PRELOAD="$counter_lib" "$program" nosetup \
         >app.out 2>&1 &
     app_pid=$!
-    local window=""
-    for _ in $(seq 1 150); do
-        window=$(xdotool search --name "KestroView 0.4" 2>/dev/null | head -n1 || true)
-        [ -n "$window" ] && break
-        sleep 0.2
-    done
-    [ -n "$window" ] || { echo "no window" >&2; cat app.out >&2; exit 1; }
-    xdotool windowfocus --sync "$window"
-    sleep 0.5
+    window=$(kv_window_of "$app_pid") || { echo "no window" >&2; cat app.out >&2; exit 1; }
+    kv_wait_until 30 kv_drawn "$window" || { echo "no frame" >&2; exit 1; }
 }
 start_simulator() {
     "$simulator" --com 1 "$@" >sim.out 2>sim.err &

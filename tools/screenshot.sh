@@ -50,20 +50,13 @@ for _ in $(seq 1 100); do [ -e COM1 ] && break; sleep 0.1; done
 
 "$program" nosetup >app.out 2>&1 &
 app_pid=$!
-window=""
-for _ in $(seq 1 150); do
-    window=$(xdotool search --name "KestroView 0.4" 2>/dev/null | head -n1 || true)
-    [ -n "$window" ] && break
-    sleep 0.2
-done
-[ -n "$window" ] || { echo "the dashboard window did not appear" >&2; cat app.out >&2; exit 1; }
-
-# The key is held a moment, as a hand would: the dashboard reads key states once per frame, so
-# a press and release that both arrive between two frames are never seen.
-xdotool windowfocus --sync "$window"
-xdotool keydown s
-sleep 0.3
-xdotool keyup s
+window=$(kv_window_of "$app_pid") || {
+    echo "the dashboard window did not appear" >&2
+    cat app.out >&2
+    exit 1
+}
+kv_wait_until 30 kv_drawn "$window" || { echo "the dashboard drew no frame" >&2; exit 1; }
+kv_press "$window" s
 for _ in $(seq 1 150); do grep -q '^streaming' sim.err && break; sleep 0.2; done
 grep -q '^streaming' sim.err || {
     echo "the link did not start" >&2
