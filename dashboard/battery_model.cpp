@@ -15,6 +15,7 @@
 #include "dashboard/frame.h"
 #include "link/quantities.h"
 #include "shell/settings.h"
+#include "text/identity_matrices.h"
 #include "text/text_print.h"
 
 namespace {
@@ -75,12 +76,9 @@ int keepDistinct(PlotPoint* centres, int n) {
     return distinct;
 }
 
-// One draw for all dots. Each dot's corners are taken to clip space here with the float
-// arithmetic the driver applies to a translated modelview (projection times translation, then
-// that matrix times the corner, x term first; the z terms are products with 0 and change no
-// sum), and drawn under an identity projection, which passes them on unchanged: the triangles
-// land where per-dot matrices would put them, to the bit. The modelview must be the identity on
-// entry; it stays so for the draw.
+// One draw for all dots: each dot's corners are taken to clip space as the driver would under
+// a matrix translated to the dot's centre (TranslatedToClip), so the triangles land where
+// per-dot matrices would put them, to the bit. The modelview must be the identity on entry.
 void drawDotsAtOnce() {
     const int n = keepDistinct(dotCentres, batteryDotCentres(dotCentres));
     if (n == 0) {
@@ -90,30 +88,16 @@ void drawDotsAtOnce() {
     glGetFloatv(GL_PROJECTION_MATRIX, p);
     float* out = &dotVertices[0][0][0];
     for (int i = 0; i < n; ++i) {
-        const float tx = dotCentres[i].x;
-        const float ty = dotCentres[i].y;
-        // The translation column of rows 0 and 1 of projection x translate(tx, ty, 0).
-        float shift[2];
-        for (int r = 0; r < 2; ++r) {
-            shift[r] = (p[r] * tx + p[4 + r] * ty) + p[12 + r];
-        }
+        const TranslatedToClip dot(p, dotCentres[i].x, dotCentres[i].y);
         for (int corner : dotFan) {
-            const float x = dotCorners.x[corner];
-            const float y = dotCorners.y[corner];
-            for (int r = 0; r < 2; ++r) {
-                *out++ = shift[r] + (p[4 + r] * y + p[r] * x);
-            }
+            dot.put(dotCorners.x[corner], dotCorners.y[corner], out);
         }
     }
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
+    const IdentityMatrices clipSpace;
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, dotVertices);
     glDrawArrays(GL_TRIANGLES, 0, n * 9);
     glDisableClientState(GL_VERTEX_ARRAY);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }
 
 void drawAxes(const Axis& amps, const Axis& volts) {

@@ -66,17 +66,9 @@ void drawNeedle(float angle) {
     glGetFloatv(GL_PROJECTION_MATRIX, p);
     float m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    // The translation column of projection x modelview, as the driver sums it.
-    float shift[2];
-    for (int r = 0; r < 2; ++r) {
-        shift[r] = (p[r] * m[12] + p[4 + r] * m[13]) + p[12 + r];
-    }
+    const TranslatedToClip placed(p, m[12], m[13]);
     float* out = &needleVertices[0][0];
-    const auto put = [&](float x, float y) {
-        for (int r = 0; r < 2; ++r) {
-            *out++ = shift[r] + (p[4 + r] * y + p[r] * x);
-        }
-    };
+    const auto put = [&](float x, float y) { placed.put(x, y, out); };
     // The fan, run from the last slice to the first as GLU runs it.
     const float inner = radiusOf(needleSteps - 1);
     for (int i = needleSteps; i > 0; --i) {
