@@ -93,9 +93,14 @@ start_program
 : >logs.txt
 press s
 for _ in $(seq 1 150); do grep -q '^streaming' sim.err && break; sleep 0.1; done
-# The logs are made once the start has run, a moment after the controller starts streaming.
-# shellcheck disable=SC2016 # $1 is the inner shell's
-kv_wait_until 5 sh -c 'readlink /proc/"$1"/fd/* 2>/dev/null | grep -q kestro_original_' sh "$app_pid" || true
+# The logs are made once the start has run, a moment after the controller starts streaming; both
+# are waited for, as the trip log's name may be a second on from the capture log's.
+both_logs_open() {
+    local open
+    open=$(readlink /proc/"$app_pid"/fd/* 2>/dev/null || true)
+    grep -q kestro_original_ <<<"$open" && grep -q kestro_trip_ <<<"$open"
+}
+kv_wait_until 5 both_logs_open || true
 note_logs
 sleep 1
 press s
