@@ -1,8 +1,14 @@
 // The faces live in a texture of the window's size behind a framebuffer object; copies in both
-// directions are glBlitFramebuffer of the whole window without scaling, which moves the pixels
-// unchanged. Drivers without framebuffer objects (before OpenGL 3.0) keep nothing, and every
-// frame draws its faces. The framebuffer calls are asked of the driver at run time: a system's
-// OpenGL library need not export them (Windows' exports OpenGL 1.1 alone).
+// directions are glBlitFramebuffer without scaling, which moves the pixels unchanged. Drivers
+// without framebuffer objects (before OpenGL 3.0) keep nothing, and every frame draws its faces.
+// The framebuffer calls are asked of the driver at run time: a system's OpenGL library need not
+// export them (Windows' exports OpenGL 1.1 alone).
+//
+// Putting faces back starts every frame, so it is made a plain copy of memory where a driver
+// can do one: the texture holds the window's pixel layout (blue, green, red, then the fourth
+// byte) and its rows upside down. A window's rows run from the top in the driver and a
+// framebuffer object's from the bottom, so a copy flipped in OpenGL's terms is a straight one
+// there. A software driver otherwise draws the copy, pixel by pixel, at many times the cost.
 #include "dashboard/kept_faces.h"
 
 #include <GL/gl.h>
@@ -59,11 +65,31 @@ bool driverCanKeep() {
     return kept.supported;
 }
 
-void blit(GLuint from, GLuint to, const CellRect& r) {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
-    glBlitFramebuffer(r.x, r.y, r.x + r.width, r.y + r.height, r.x, r.y, r.x + r.width,
-                      r.y + r.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+// The rows of r in the window, and where they lie upside down in the texture.
+struct Rows {
+    GLint windowBottom, windowTop;
+    GLint keptBottom, keptTop; // keptBottom > keptTop
+};
+
+Rows rowsOf(const CellRect& r) {
+    return {r.y, r.y + r.height, kept.height - r.y, kept.height - r.y - r.height};
+}
+
+void copyToKept(const CellRect& r) {
+    const Rows rows = rowsOf(r);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, kept.framebuffer);
+    glBlitFramebuffer(r.x, rows.windowBottom, r.x + r.width, rows.windowTop, r.x, rows.keptBottom,
+                      r.x + r.width, rows.keptTop, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void copyFromKept(const CellRect& r) {
+    const Rows rows = rowsOf(r);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, kept.framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(r.x, rows.keptBottom, r.x + r.width, rows.keptTop, r.x, rows.windowBottom,
+                      r.x + r.width, rows.windowTop, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
@@ -85,7 +111,7 @@ bool facesKept() {
 }
 
 void restoreFacesIn(const CellRect& rect) {
-    blit(kept.framebuffer, 0, rect);
+    copyFromKept(rect);
 }
 
 void keepFaces() {
@@ -103,7 +129,8 @@ void keepFaces() {
         GLint bound = 0;
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
         glBindTexture(GL_TEXTURE_2D, kept.texture);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kept.width, kept.height, 0, GL_RGBA,
+        // An unsized format with blue first: drivers then store it as given, as the window.
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kept.width, kept.height, 0, GL_BGRA,
                      GL_UNSIGNED_BYTE, nullptr);
         glBindTexture(GL_TEXTURE_2D, GLuint(bound));
         glBindFramebuffer(GL_FRAMEBUFFER, kept.framebuffer);
@@ -115,7 +142,7 @@ void keepFaces() {
             return;
         }
     }
-    blit(0, kept.framebuffer, whole());
+    copyToKept(whole());
     copyInputs(kept.drawnFrom);
 }
 
