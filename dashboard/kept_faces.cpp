@@ -75,9 +75,10 @@ Rows rowsOf(const CellRect& r) {
     return {r.y, r.y + r.height, kept.height - r.y, kept.height - r.y - r.height};
 }
 
+// Between copies the window is bound for reading and drawing: each copy binds the texture's
+// framebuffer for one of them, and binds the window again for both when done.
 void copyToKept(const CellRect& r) {
     const Rows rows = rowsOf(r);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, kept.framebuffer);
     glBlitFramebuffer(r.x, rows.windowBottom, r.x + r.width, rows.windowTop, r.x, rows.keptBottom,
                       r.x + r.width, rows.keptTop, GL_COLOR_BUFFER_BIT, GL_NEAREST);
@@ -87,7 +88,6 @@ void copyToKept(const CellRect& r) {
 void copyFromKept(const CellRect& r) {
     const Rows rows = rowsOf(r);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, kept.framebuffer);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBlitFramebuffer(r.x, rows.keptBottom, r.x + r.width, rows.keptTop, r.x, rows.windowBottom,
                       r.x + r.width, rows.windowTop, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -129,7 +129,8 @@ void keepFaces() {
         GLint bound = 0;
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
         glBindTexture(GL_TEXTURE_2D, kept.texture);
-        // An unsized format with blue first: drivers then store it as given, as the window.
+        // An unsized format given blue first: the driver may then keep the bytes in that order,
+        // the window's.
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kept.width, kept.height, 0, GL_BGRA,
                      GL_UNSIGNED_BYTE, nullptr);
         glBindTexture(GL_TEXTURE_2D, GLuint(bound));
