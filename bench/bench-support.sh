@@ -51,3 +51,31 @@ kv_now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # The frames the preloaded swap counter has counted in FILE.
 kv_frames() { od -An -t u8 -N8 "$1" | tr -d ' '; }
+
+# Starts the link of the program PID, beside a simulator that writes FOLDER/sim.txt: waits for
+# the program's first frame (keys that arrive while it is still starting are not seen), holds
+# S, and waits until the simulator streams; says why and fails otherwise.
+# Usage: kv_start_link PID FOLDER
+kv_start_link() {
+    local window
+    window=$(kv_window_of "$1") || { echo "no window" >&2; cat "$2/err.txt" >&2; return 1; }
+    kv_wait_until 30 kv_drawn "$window" || { echo "no frame" >&2; return 1; }
+    kv_press "$window" s
+    kv_wait_until 30 grep -qx streaming "$2/sim.txt" || {
+        echo "the link did not start" >&2
+        cat "$2/sim.txt" "$2/err.txt" >&2
+        return 1
+    }
+}
+
+# The capture log the program PID has open; nothing when it has none.
+kv_capture_log() { readlink /proc/"$1"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 || true; }
+
+# The trip log of the start that wrote the capture log LOG.
+kv_trip_log() { echo "$(dirname "$1")/kestro_trip_$(basename "${1#*kestro_original_}" .log).csv"; }
+
+# The median of the numbers on standard input, one a line.
+kv_median() {
+    sort -g | awk '{ v[NR] = $1 }
+        END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}

@@ -46,7 +46,7 @@ cleanup() {
     [ -n "$pid" ] && stop "$pid"
     [ -n "$sim" ] && stop "$sim"
     # The capture log and the trip log beside it are this run's own.
-    [ -n "$log" ] && rm -f "$log" "$(dirname "$log")/kestro_trip_$(basename "${log#*kestro_original_}" .log).csv"
+    [ -n "$log" ] && rm -f "$log" "$(kv_trip_log "$log")"
     [ -n "$folder" ] && rm -rf "$folder"
     pid="" sim="" folder="" log=""
 }
@@ -108,21 +108,12 @@ measure() {
     (cd "$folder" && KV_LATENCY_ROLE=dashboard KV_LATENCY_FILE="$folder/shown" \
         LD_PRELOAD="$stamps" exec "$program" nosetup >out.txt 2>err.txt) &
     pid=$!
-    local window
-    window=$(kv_window_of "$pid") || { echo "no window" >&2; cat "$folder/err.txt" >&2; return 1; }
-    kv_wait_until 30 kv_drawn "$window" || { echo "no frame" >&2; return 1; }
-    kv_press "$window" s
-    kv_wait_until 30 grep -qx streaming "$folder/sim.txt" || {
-        echo "the link did not start" >&2
-        cat "$folder/sim.txt" "$folder/err.txt" >&2
-        return 1
-    }
+    kv_start_link "$pid" "$folder" || return 1
     local wanted=$((lines + skipped + 1)) seconds=$(((lines + skipped) / rate + 30))
     enough() { [ "$(wc -l <"$folder/sent.txt")" -ge "$wanted" ]; }
     kv_wait_until "$seconds" enough || { echo "the simulator fell behind" >&2; return 1; }
     sleep 0.5
-    log=$(readlink /proc/"$pid"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 ||
-        true)
+    log=$(kv_capture_log "$pid")
     stop "$pid"
     pid=""
     local figures

@@ -70,7 +70,7 @@ while [ "$(kv_now_ms)" -lt "$deadline" ]; do
         replugged_at=$(kv_now_ms)
         echo "replug $r: frames presented while unplugged (3 s): $(($(frames) - unplugged_from))"
     fi
-    log=$(readlink /proc/"$app_pid"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 || true)
+    log=$(kv_capture_log "$app_pid")
     if [ -n "$log" ] && [ "$log" != "$current" ]; then
         current=$log
         echo "$log" >>logs.txt

@@ -43,7 +43,7 @@ cleanup() {
     [ -n "$pid" ] && { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
     [ -n "$sim" ] && { kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; }
     # The capture log and the trip log beside it are this run's own.
-    [ -n "$log" ] && rm -f "$log" "$(dirname "$log")/kestro_trip_$(basename "${log#*kestro_original_}" .log).csv"
+    [ -n "$log" ] && rm -f "$log" "$(kv_trip_log "$log")"
     [ -n "$folder" ] && rm -rf "$folder"
     pid="" sim="" folder="" log=""
 }
@@ -65,17 +65,7 @@ measure() {
     (cd "$folder" && KV_SWAP_COUNT_FILE="$folder/swaps" LD_PRELOAD="$counter" \
         exec "$1" nosetup >out.txt 2>err.txt) &
     pid=$!
-    local window
-    window=$(kv_window_of "$pid") || { echo "no window" >&2; cat "$folder/err.txt" >&2; return 1; }
-    # S only once the first frame is up: keys that arrive while the program is still starting
-    # are not seen.
-    kv_wait_until 30 kv_drawn "$window" || { echo "no frame" >&2; return 1; }
-    kv_press "$window" s
-    kv_wait_until 30 grep -qx streaming "$folder/sim.txt" || {
-        echo "the link did not start" >&2
-        cat "$folder/sim.txt" "$folder/err.txt" >&2
-        return 1
-    }
+    kv_start_link "$pid" "$folder" || return 1
     sleep 1
     local t0 f0 n0 t1 f1 n1
     t0=$(ticks) f0=$(frames) n0=$(nowNs)
@@ -85,8 +75,7 @@ measure() {
     local sent
     sent=$(wc -l <"$folder/sent.txt")
     sleep 0.5
-    log=$(readlink /proc/"$pid"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 ||
-        true)
+    log=$(kv_capture_log "$pid")
     local lost=$sent
     if [ -n "$log" ]; then
         # The first `sent` lines against the log's: lost = those after the first that differs.
@@ -99,11 +88,6 @@ measure() {
                  printf "%.1f %.1f %.1f %d\n", 100 * dt / hz / s, fps, (fps > 0 ? 600 / fps : 0),
                         lost }')
     cleanup
-}
-
-median() {
-    sort -g | awk '{ v[NR] = $1 }
-        END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 results=$(mktemp)
@@ -121,7 +105,7 @@ for round in $(seq 1 "$rounds"); do
 done
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 for i in "${!programs[@]}"; do
-    col() { awk -v i="$i" -v c="$1" '$1 == i { print $c }' "$results" | median; }
+    col() { awk -v i="$i" -v c="$1" '$1 == i { print $c }' "$results" | kv_median; }
     printf 'median of %d, %s: %s %% of one core, %s frames/s, ring span %s s, %s lines lost at most' \
         "$rounds" "${programs[$i]}" "$(col 2)" "$(col 3)" "$(col 4)" \
         "$(awk -v i="$i" '$1 == i && $5 > m { m = $5 } END { print m + 0 }' "$results")"

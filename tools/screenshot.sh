@@ -64,7 +64,7 @@ grep -q '^streaming' sim.err || {
     import -window root "$out.failed.png"
     exit 1
 }
-log=$(readlink /proc/"$app_pid"/fd/* 2>/dev/null | grep 'kestro_original_.*\.log$' | head -n1 || true)
+log=$(kv_capture_log "$app_pid")
 
 # Let the battery model gather samples over the pull-away before the picture is taken.
 sleep "$seconds"
