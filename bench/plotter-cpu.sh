@@ -76,7 +76,10 @@ measure() {
         exec kst2 trip.txt -x 2 "${columns[@]}" >kst.txt 2>&1) &
     kst=$!
     local plotter=""
-    findPlotter() { plotter=$(xdotool search --pid "$kst" --onlyvisible --name . 2>/dev/null | head -n1); }
+    findPlotter() {
+        plotter=$(xdotool search --pid "$kst" --onlyvisible --name . 2>/dev/null | head -n1)
+        [ -n "$plotter" ]
+    }
     kv_wait_until 30 findPlotter || { echo "Kst showed no window" >&2; cat "$folder/kst.txt" >&2; return 1; }
     # The same size as the dashboard's window.
     xdotool windowsize "$plotter" 1024 768
