@@ -35,7 +35,8 @@ log=""
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
     [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-    [ -n "$log" ] && rm -f "$log"
+    # The capture log and the trip log of this start are the run's own.
+    [ -n "$log" ] && rm -f "$log" "$(kv_trip_log "$log")"
     rm -rf "$scratch"
 }
 trap cleanup EXIT
