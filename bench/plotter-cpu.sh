@@ -72,8 +72,10 @@ measure() {
     printf '[%%general]\nminimumupdateperiod=%s\n' "$1" >"$folder/config/kst/application.conf"
     local columns=()
     for c in $(seq 3 13); do columns+=(-y "$c"); done
-    (cd "$folder" && HOME="$folder" XDG_CONFIG_HOME="$folder/config" \
-        exec kst2 trip.txt -x 2 "${columns[@]}" >kst.txt 2>&1) &
+    # Its settings, its script server's socket and Qt's runtime folder stay in the scratch folder.
+    mkdir -m 700 "$folder/runtime"
+    (cd "$folder" && HOME="$folder" XDG_CONFIG_HOME="$folder/config" TMPDIR="$folder" \
+        XDG_RUNTIME_DIR="$folder/runtime" exec kst2 trip.txt -x 2 "${columns[@]}" >kst.txt 2>&1) &
     kst=$!
     local plotter=""
     findPlotter() {
