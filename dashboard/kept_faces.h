@@ -5,7 +5,7 @@
 #include "dashboard/gauges.h"
 
 // Copies the faces kept for the current state (as far as the faces' inputs go) into the back
-// buffer, which then needs only its depth cleared, and returns true; false when none are kept
+// buffer, which then needs no clearing, and returns true; false when none are kept
 // for it (the caller draws them, then calls keepFaces) or the driver cannot keep pixels.
 bool restoreFaces();
 
