@@ -175,9 +175,6 @@ void drawDialLive(int32_t kind) {
 }
 
 void drawDialLiveWith(int32_t kind, NeedleDrawing needle) {
-    if (dialQuadric == nullptr) {
-        dialQuadric = gluNewQuadric();
-    }
     const GaugeDef def = gaugeDefs[kind];
     const DialReading reading = readDial(kind);
     const float value = reading.value;

@@ -46,11 +46,11 @@ void drawDialLive(int32_t kind);
 // set: the pixels of gluPartialDisk(0, 360, 10, 10, dialAngle(angle) - 1, 2), in one draw.
 void drawNeedle(float angle);
 
-// The same live part with its needles drawn by drawNeedle (the centre at the origin, angle as
+// The same live part with its needles drawn by needle (the centre at the origin, angle as
 // valueAngle gives it, colour set), which must cover the pixels gluPartialDisk(0, 360, 10, 10,
 // dialAngle(angle) - 1, 2) covers.
 using NeedleDrawing = void (*)(float angle);
-void drawDialLiveWith(int32_t kind, NeedleDrawing drawNeedle);
+void drawDialLiveWith(int32_t kind, NeedleDrawing needle);
 
 // Everything the live part of a dial is drawn from besides its definition: two readings of the
 // same kind that are equal byte for byte draw the same pixels.

@@ -35,14 +35,14 @@ constexpr std::size_t fontPathSize = 1024;
 // The inputs the last frame drawn was drawn from.
 FrameInputs drawnFrom{};
 
-// What each cell of the last frame was drawn from, so that a frame drawn over it redraws only the
-// cells whose picture changes.
 // Pixel rectangles a cell's live part may draw into.
 struct LiveRects {
     int count;
     CellRect rects[2];
 };
 
+// What each cell of the last frame was drawn from, so that a frame drawn over it redraws only the
+// cells whose picture changes.
 struct CellDrawnFrom {
     int32_t kind;   // the slot's kind; -1 for the status panel
     LiveRects live; // where its live part was drawn
